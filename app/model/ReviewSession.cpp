@@ -1,0 +1,465 @@
+// The review session: loading a scan into pairs, the filters and counts, marking and the
+// selection rules. Opening manifests lives in ReviewSessionManifest.cpp, applying in
+// ReviewSessionApply.cpp and the state files in ReviewState.cpp.
+#include "model/ReviewSession.h"
+
+#include "fs/FileSystem.h"
+#include "model/ReviewState.h"
+#include "model/Trash.h"
+#include "scan/CloudStatus.h"
+#include "scan/MediaKind.h"
+#include "scan/ScanResult.h"
+
+#include <QTimer>
+#include <algorithm>
+
+namespace quillmere {
+
+namespace {
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            text += separator;
+        text += parts[i];
+    }
+    return text;
+}
+
+} // namespace
+
+std::string_view ReviewSession::label(Filter filter) {
+    switch (filter) {
+    case Filter::pending:
+        return "To review";
+    case Filter::discard:
+        return "Marked remove";
+    case Filter::keep:
+        return "Marked keep";
+    case Filter::failed:
+        return "Failed";
+    case Filter::resolved:
+        return "Done";
+    case Filter::all:
+        break;
+    }
+    return "All";
+}
+
+std::string_view ReviewSession::label(MediaFilter filter) {
+    switch (filter) {
+    case MediaFilter::photos:
+        return "Photos";
+    case MediaFilter::videos:
+        return "Videos";
+    case MediaFilter::all:
+        break;
+    }
+    return "All media";
+}
+
+std::string ReviewSession::ScanSummary::folderName() const {
+    if (roots.size() == 1)
+        return std::string(FileSystem::lastComponent(roots.front()));
+    return std::to_string(roots.size()) + " folders";
+}
+
+ReviewSession::ReviewSession(QObject* parent)
+    : ReviewSession(Trash::platform(), CloudStatus::platform(), parent) {}
+
+ReviewSession::ReviewSession(const Trash& trash, const CloudStatus& cloud, QObject* parent)
+    : QObject(parent), trash_(trash), cloud_(cloud) {}
+
+ReviewSession::~ReviewSession() = default;
+
+// ---- Published state
+
+void ReviewSession::setFilter(Filter filter) {
+    if (filter_ == filter)
+        return;
+    filter_ = filter;
+    emit filterChanged();
+    emit changed();
+}
+
+void ReviewSession::setMediaFilter(MediaFilter filter) {
+    if (mediaFilter_ == filter)
+        return;
+    mediaFilter_ = filter;
+    emit mediaFilterChanged();
+    emit changed();
+}
+
+void ReviewSession::setSelection(std::optional<std::string> id) {
+    if (selection_ == id)
+        return;
+    selection_ = std::move(id);
+    emit selectionChanged();
+    emit changed();
+}
+
+void ReviewSession::setErrorMessage(std::optional<std::string> message) {
+    if (errorMessage_ == message)
+        return;
+    errorMessage_ = std::move(message);
+    emit errorMessageChanged();
+    emit changed();
+}
+
+void ReviewSession::setApplying(bool applying) {
+    if (isApplying_ == applying)
+        return;
+    isApplying_ = applying;
+    emit isApplyingChanged();
+    emit changed();
+}
+
+void ReviewSession::setSource(std::optional<std::string> description,
+                              std::optional<ScanSummary> summary) {
+    sourceDescription_ = std::move(description);
+    scanSummary_ = std::move(summary);
+    emit sourceChanged();
+    emit changed();
+}
+
+void ReviewSession::setDecision(std::size_t index, ReviewItem::Decision decision) {
+    auto& item = items_[index];
+    if (item.decision == decision)
+        return;
+    item.decision = decision;
+    emit itemChanged(QString::fromStdString(item.id));
+    emit changed();
+}
+
+void ReviewSession::setState(std::size_t index, ReviewItem::State state, std::string reason) {
+    auto& item = items_[index];
+    if (item.state == state && item.failureReason == reason)
+        return;
+    item.state = state;
+    item.failureReason = std::move(reason);
+    emit itemChanged(QString::fromStdString(item.id));
+    emit changed();
+}
+
+// ---- Loading
+
+void ReviewSession::replaceItems(std::vector<ReviewItem> items) {
+    items_.clear();
+    index_.clear();
+    for (auto& item : items)
+        if (index_.emplace(item.id, items_.size()).second)
+            items_.push_back(std::move(item));
+    emit itemsChanged();
+    emit changed();
+}
+
+void ReviewSession::finishLoad() {
+    if (!isLoaded_) {
+        isLoaded_ = true;
+        emit sourceChanged();
+        emit changed();
+    }
+    setErrorMessage(std::nullopt);
+    setFilter(Filter::pending);
+    setMediaFilter(MediaFilter::all);
+    resetSelection();
+}
+
+void ReviewSession::load(const ScanResult& result, const std::vector<std::string>& roots) {
+    std::vector<ReviewItem> items;
+    for (const auto& group : result.groups)
+        for (const auto& path : group.remove) {
+            ReviewItem item;
+            item.id = path;
+            item.keepURL = group.keep;
+            item.candidateURL = path;
+            item.sizeBytes = group.size;
+            item.origin = ReviewItem::InPlace{};
+            item.state = FileSystem::existsNoFollow(path) ? ReviewItem::State::pending
+                                                          : ReviewItem::State::gone;
+            items.push_back(std::move(item));
+        }
+    replaceItems(std::move(items));
+    setSource(joined(roots, ", "), ScanSummary{roots, result.filesScanned, result.duration});
+    manifestRoot_.reset();
+    stateURL_ = ReviewState::stateFileForScan(roots);
+    applySavedDecisions();
+    finishLoad();
+}
+
+// ---- Persistence
+
+void ReviewSession::saveDecisions() const {
+    if (stateURL_)
+        ReviewState::write(*stateURL_, items_);
+}
+
+void ReviewSession::applySavedDecisions() {
+    if (!stateURL_)
+        return;
+    const auto saved = ReviewState::read(*stateURL_);
+    if (!saved)
+        return;
+    for (auto& item : items_)
+        if (const auto found = saved->find(item.id); found != saved->end())
+            item.decision = found->second;
+    emit itemsChanged();
+    emit changed();
+}
+
+// ---- Reading
+
+bool ReviewSession::matches(const ReviewItem& item, Filter filter) {
+    using State = ReviewItem::State;
+    using Decision = ReviewItem::Decision;
+    const bool pending = item.state == State::pending;
+    switch (filter) {
+    case Filter::pending:
+        return pending && item.decision == Decision::undecided;
+    case Filter::discard:
+        return pending && item.decision == Decision::discard;
+    case Filter::keep:
+        return pending && item.decision == Decision::keep;
+    case Filter::failed:
+        return item.state == State::failed;
+    case Filter::resolved:
+        return !pending;
+    case Filter::all:
+        break;
+    }
+    return true;
+}
+
+bool ReviewSession::matches(const ReviewItem& item, MediaFilter filter) {
+    // An extension outside both media lists counts as a photo.
+    const bool video = MediaKinds::fromPath(item.candidateURL) == MediaKind::video;
+    switch (filter) {
+    case MediaFilter::photos:
+        return !video;
+    case MediaFilter::videos:
+        return video;
+    case MediaFilter::all:
+        break;
+    }
+    return true;
+}
+
+std::vector<ReviewItem> ReviewSession::filtered() const {
+    std::vector<ReviewItem> listed;
+    for (const auto& item : items_)
+        if (matches(item, filter_) && matches(item, mediaFilter_))
+            listed.push_back(item);
+    return listed;
+}
+
+std::int64_t ReviewSession::count(Filter filter) const {
+    return std::count_if(items_.begin(), items_.end(), [&](const ReviewItem& item) {
+        return matches(item, filter) && matches(item, mediaFilter_);
+    });
+}
+
+std::int64_t ReviewSession::mediaCount(MediaFilter filter) const {
+    return std::count_if(items_.begin(), items_.end(),
+                         [&](const ReviewItem& item) { return matches(item, filter); });
+}
+
+std::optional<std::size_t> ReviewSession::indexOf(const std::string& id) const {
+    const auto found = index_.find(id);
+    if (found == index_.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::optional<ReviewItem> ReviewSession::item(const std::optional<std::string>& id) const {
+    if (!id)
+        return std::nullopt;
+    const auto index = indexOf(*id);
+    if (!index)
+        return std::nullopt;
+    return items_[*index];
+}
+
+std::vector<ReviewItem> ReviewSession::markedForDiscard() const {
+    std::vector<ReviewItem> marked;
+    std::copy_if(items_.begin(), items_.end(), std::back_inserter(marked),
+                 [](const ReviewItem& item) { return matches(item, Filter::discard); });
+    return marked;
+}
+
+std::vector<ReviewItem> ReviewSession::markedForKeep() const {
+    std::vector<ReviewItem> marked;
+    std::copy_if(items_.begin(), items_.end(), std::back_inserter(marked),
+                 [](const ReviewItem& item) { return matches(item, Filter::keep); });
+    return marked;
+}
+
+std::int64_t ReviewSession::countItems(ReviewItem::State state) const {
+    return std::count_if(items_.begin(), items_.end(),
+                         [&](const ReviewItem& item) { return item.state == state; });
+}
+
+std::int64_t ReviewSession::undecidedCount() const {
+    return std::count_if(items_.begin(), items_.end(), [](const ReviewItem& item) {
+        return matches(item, Filter::pending);
+    });
+}
+
+std::int64_t ReviewSession::trashedCount() const {
+    return countItems(ReviewItem::State::trashed);
+}
+
+std::int64_t ReviewSession::restoredCount() const {
+    return countItems(ReviewItem::State::restored);
+}
+
+std::int64_t ReviewSession::goneCount() const {
+    return countItems(ReviewItem::State::gone);
+}
+
+std::int64_t ReviewSession::failedCount() const {
+    return countItems(ReviewItem::State::failed);
+}
+
+std::int64_t ReviewSession::resolvedCount() const {
+    return std::int64_t(items_.size()) - countItems(ReviewItem::State::pending);
+}
+
+bool ReviewSession::isComplete() const {
+    return !items_.empty() && resolvedCount() == std::int64_t(items_.size());
+}
+
+std::int64_t ReviewSession::bytesCleared() const {
+    std::int64_t bytes = 0;
+    for (const auto& item : items_)
+        if (item.state == ReviewItem::State::trashed || item.state == ReviewItem::State::gone)
+            bytes += item.sizeBytes;
+    return bytes;
+}
+
+std::int64_t ReviewSession::reclaimableBytes() const {
+    std::int64_t bytes = 0;
+    for (const auto& item : items_)
+        if (matches(item, Filter::discard))
+            bytes += item.sizeBytes;
+    return bytes;
+}
+
+ReviewSession::ApplyPlan ReviewSession::applyPlan() const {
+    const bool removes = std::any_of(items_.begin(), items_.end(), [](const ReviewItem& item) {
+        return matches(item, Filter::discard);
+    });
+    const bool keeps = std::any_of(items_.begin(), items_.end(), [](const ReviewItem& item) {
+        return matches(item, Filter::keep);
+    });
+    return {removes || keeps, removes};
+}
+
+// ---- Marking and navigation
+
+void ReviewSession::mark(const std::string& id, ReviewItem::Decision decision) {
+    const auto index = indexOf(id);
+    if (!index)
+        return;
+    setDecision(*index, decision);
+    saveDecisions();
+}
+
+void ReviewSession::markSelectionAndAdvance(ReviewItem::Decision decision) {
+    if (!selection_)
+        return;
+    const std::string id = *selection_;
+    const auto before = filtered();
+    const auto found = std::find_if(before.begin(), before.end(),
+                                    [&](const ReviewItem& item) { return item.id == id; });
+    mark(id, decision);
+    const auto after = filtered();
+    if (found == before.end() || after.empty()) {
+        setSelection(after.empty() ? std::nullopt : std::optional(after.front().id));
+        return;
+    }
+    const auto position = std::size_t(found - before.begin());
+    if (position < after.size())
+        setSelection(after[position].id);
+    else if (position >= 1 && position - 1 < after.size())
+        setSelection(after[position - 1].id);
+    else
+        setSelection(after.front().id);
+}
+
+void ReviewSession::markAllPending(ReviewItem::Decision decision) {
+    bool any = false;
+    for (auto& item : items_)
+        if (item.state == ReviewItem::State::pending && item.decision != decision) {
+            item.decision = decision;
+            any = true;
+        }
+    if (any) {
+        emit itemsChanged();
+        emit changed();
+    }
+    saveDecisions();
+}
+
+void ReviewSession::retryFailed() {
+    bool any = false;
+    for (auto& item : items_)
+        if (item.state == ReviewItem::State::failed) {
+            item.state = ReviewItem::State::pending;
+            item.failureReason.clear();
+            any = true;
+        }
+    if (any) {
+        emit itemsChanged();
+        emit changed();
+    }
+    setFilter(Filter::discard);
+    selectFirstListed();
+}
+
+void ReviewSession::selectNext(int offset) {
+    const auto listed = filtered();
+    if (listed.empty())
+        return;
+    const auto found = selection_ ? std::find_if(listed.begin(), listed.end(),
+                                                 [&](const ReviewItem& item) {
+                                                     return item.id == *selection_;
+                                                 })
+                                  : listed.end();
+    if (found == listed.end()) {
+        setSelection(listed.front().id);
+        return;
+    }
+    const auto last = std::int64_t(listed.size()) - 1;
+    const auto target = std::clamp(std::int64_t(found - listed.begin()) + offset,
+                                   std::int64_t(0), last);
+    setSelection(listed[std::size_t(target)].id);
+}
+
+void ReviewSession::reconcileSelection() {
+    if (selection_) {
+        const auto index = indexOf(*selection_);
+        if (index && matches(items_[*index], filter_) && matches(items_[*index], mediaFilter_))
+            return;
+    }
+    selectFirstListed();
+}
+
+std::optional<std::string> ReviewSession::firstListedId() const {
+    for (const auto& item : items_)
+        if (matches(item, filter_) && matches(item, mediaFilter_))
+            return item.id;
+    return std::nullopt;
+}
+
+void ReviewSession::selectFirstListed() {
+    setSelection(firstListedId());
+}
+
+void ReviewSession::resetSelection() {
+    // Assigned after the current update has finished, so that a list redrawn for the new review
+    // receives the selection of a row it already has.
+    QTimer::singleShot(0, this, [this, first = firstListedId()] { setSelection(first); });
+}
+
+} // namespace quillmere

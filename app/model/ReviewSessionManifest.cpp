@@ -1,0 +1,98 @@
+// Opening a set-aside manifest as a review: finding the newest manifest of a root, turning its
+// records into pairs of the set-aside file and its kept copy, and the manifest named at start.
+#include "model/ReviewSession.h"
+
+#include "fs/FileSystem.h"
+#include "model/ReviewState.h"
+#include "move/Mover.h"
+#include "scan/SkipRules.h"
+
+#include <QProcessEnvironment>
+#include <algorithm>
+#include <filesystem>
+
+namespace quillmere {
+
+namespace {
+
+constexpr std::string_view manifestPrefix = "_quillmere_manifest_";
+constexpr std::string_view manifestReadError = "Could not read that manifest: ";
+
+// Manifest file names in a folder, newest first: the time-stamped names sort by code point,
+// which is UTF-8 byte order. A folder that cannot be listed has none.
+std::vector<std::string> manifestNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::string name = entry->path().filename().string();
+        if (name.starts_with(manifestPrefix))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), std::greater<>());
+    return names;
+}
+
+} // namespace
+
+void ReviewSession::load(const std::string& manifestURL) {
+    if (manifestURL.empty()) {
+        setErrorMessage(std::string(manifestReadError) + "no manifest file was named");
+        return;
+    }
+    std::string path;
+    MoveManifest manifest;
+    try {
+        path = FileSystem::standardize(FileSystem::resolve(manifestURL));
+        manifest = Mover::readManifest(path);
+    } catch (const std::exception& error) {
+        setErrorMessage(std::string(manifestReadError) + error.what());
+        return;
+    }
+
+    std::vector<ReviewItem> items;
+    items.reserve(manifest.records.size());
+    for (auto& record : manifest.records) {
+        ReviewItem item;
+        item.id = record.to;
+        item.keepURL = record.verifiedAgainst;
+        item.candidateURL = record.to;
+        item.sizeBytes = record.sizeBytes;
+        if (FileSystem::existsNoFollow(record.to))
+            item.state = ReviewItem::State::pending;
+        else if (FileSystem::existsNoFollow(record.from))
+            item.state = ReviewItem::State::restored;
+        else
+            item.state = ReviewItem::State::gone;
+        item.origin = ReviewItem::Parked{std::move(record)};
+        items.push_back(std::move(item));
+    }
+    replaceItems(std::move(items));
+    setSource(FileSystem::parent(path), std::nullopt);
+    manifestRoot_ = manifest.root;
+    stateURL_ = ReviewState::stateFileForManifest(path);
+    applySavedDecisions();
+    finishLoad();
+}
+
+void ReviewSession::loadManifest(const std::string& inRoot) {
+    const std::string root = FileSystem::standardize(FileSystem::resolve(inRoot));
+    const std::string folder = FileSystem::lastComponent(root) == SkipRules::reviewDirectoryName
+                                   ? root
+                                   : FileSystem::join(root, SkipRules::reviewDirectoryName);
+    const auto names = manifestNames(folder);
+    if (names.empty()) {
+        setErrorMessage("No Quillmere manifest found in " + folder);
+        return;
+    }
+    load(FileSystem::join(folder, names.front()));
+}
+
+void ReviewSession::loadStartupManifest(const QProcessEnvironment& environment) {
+    const QString variable = QStringLiteral("QUILLMERE_MANIFEST");
+    if (isLoaded_ || !environment.contains(variable))
+        return;
+    load(environment.value(variable).toStdString());
+}
+
+} // namespace quillmere

@@ -1,0 +1,84 @@
+// Runs one duplicate scan off the GUI thread and turns its progress into the texts of the
+// scanning overlay: a headline, a detail line, an optional fraction and the elapsed seconds.
+#pragma once
+
+#include "scan/ScanConfig.h"
+#include "scan/ScanPhase.h"
+#include "scan/ScanResult.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillmere {
+
+class ScanCoordinator : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
+    Q_PROPERTY(QString headline READ headline NOTIFY headlineChanged)
+    Q_PROPERTY(QString detail READ detail NOTIFY detailChanged)
+    Q_PROPERTY(bool hasFraction READ hasFraction NOTIFY fractionChanged)
+    Q_PROPERTY(double fraction READ fractionValue NOTIFY fractionChanged)
+    Q_PROPERTY(double elapsed READ elapsed NOTIFY elapsedChanged)
+
+  public:
+    /// Runs a whole scan on the calling (worker) thread, reporting progress as it goes.
+    using Engine = std::function<ScanResult(const ScanConfig&, const ScanProgress&)>;
+    /// Receives the result on the GUI thread.
+    using Completion = std::function<void(const ScanResult&)>;
+
+    /// Scans with DuplicateScanner.
+    explicit ScanCoordinator(QObject* parent = nullptr);
+    explicit ScanCoordinator(Engine engine, QObject* parent = nullptr);
+
+    /// Starts scanning the whole of each root, in the given order, and returns true; `done`
+    /// later receives the result unless the coordinator is gone by then. Returns false and
+    /// changes nothing when a scan is already running or there are no roots.
+    bool scan(const std::vector<std::string>& roots, Completion done);
+
+    bool isScanning() const { return isScanning_; }
+    const QString& headline() const { return headline_; }
+    const QString& detail() const { return detail_; }
+    /// Progress of the current phase in 0…1; nothing when indeterminate.
+    std::optional<double> fraction() const { return fraction_; }
+    bool hasFraction() const { return fraction_.has_value(); }
+    /// The fraction, or 0 when indeterminate.
+    double fractionValue() const { return fraction_.value_or(0.0); }
+    /// Seconds since the scan started, updated once a second.
+    double elapsed() const { return elapsed_; }
+
+  signals:
+    void isScanningChanged();
+    void headlineChanged();
+    void detailChanged();
+    void fractionChanged();
+    void elapsedChanged();
+
+  private:
+    void report(const ScanPhase& phase);
+    void startTicking();
+    void tick();
+    void finish(const ScanResult& result, const Completion& done);
+
+    void setScanning(bool scanning);
+    void setHeadline(const QString& headline);
+    void setDetail(const QString& detail);
+    void setFraction(std::optional<double> fraction);
+    void setElapsed(double elapsed);
+
+    Engine engine_;
+    bool isScanning_ = false;
+    QString headline_;
+    QString detail_;
+    std::optional<double> fraction_;
+    double elapsed_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> startedAt_;
+    QTimer ticker_;
+};
+
+} // namespace quillmere

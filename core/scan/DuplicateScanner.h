@@ -1,0 +1,65 @@
+// Turns a scan configuration into groups of byte-identical photos and videos. Scanning only reads.
+#pragma once
+
+#include "scan/ScanConfig.h"
+#include "scan/ScanPhase.h"
+#include "scan/ScanResult.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillmere {
+
+class CloudStatus;
+
+class DuplicateScanner {
+  public:
+    /// `progress` may be empty; it is called from worker threads during hashing and verifying.
+    /// `cloud` defaults to the platform's cloud status.
+    explicit DuplicateScanner(ScanConfig config, ScanProgress progress = {},
+                              const CloudStatus* cloud = nullptr);
+
+    /// Runs the whole scan on the calling thread (plus workers). Never throws; per-file problems
+    /// become counts of the result.
+    ScanResult scan();
+
+    /// Walks every scan root and returns the non-empty, local photos and videos, in walk order.
+    std::vector<MediaFile> enumerateMedia();
+
+    /// Splits files into buckets of byte-identical content, each file compared with the first
+    /// member of each earlier bucket. Every input file lands in exactly one bucket.
+    static std::vector<std::vector<MediaFile>>
+    partitionByContent(const std::vector<MediaFile>& files);
+
+  private:
+    /// Device and inode: two paths with the same identity are one file.
+    struct FileIdentity {
+        std::uint64_t device;
+        std::uint64_t inode;
+        friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    };
+
+    std::vector<MediaFile> distinctFiles(std::vector<MediaFile> files) const;
+
+    std::vector<MediaFile> sizeCollisions(const std::vector<MediaFile>& files) const;
+    std::vector<std::pair<MediaFile, std::string>>
+    signatures(const std::vector<MediaFile>& candidates);
+    std::vector<std::vector<MediaFile>>
+    cluster(const std::vector<std::pair<MediaFile, std::string>>& signed_);
+    std::vector<std::vector<MediaFile>> verify(const std::vector<std::vector<MediaFile>>& clusters);
+    static std::vector<DuplicateGroup>
+    buildGroups(const std::vector<std::vector<MediaFile>>& verified);
+    void report(const ScanPhase& phase) const;
+
+    ScanConfig config_;
+    ScanProgress progress_;
+    const CloudStatus& cloud_;
+    std::int64_t notDownloaded_ = 0;
+    std::int64_t invalidNames_ = 0;
+    /// Identity of each file of the last enumeration, in the same order.
+    std::vector<FileIdentity> identities_;
+};
+
+} // namespace quillmere
