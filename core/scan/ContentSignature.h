@@ -2,6 +2,7 @@
 // alone decides that two files are identical.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,11 @@ inline constexpr std::int64_t blockSize = 131072;
 inline constexpr std::int64_t largeFileThreshold = 2 * blockSize;
 /// Bytes read per side and step of a byte comparison.
 inline constexpr std::int64_t compareBlockSize = 1048576;
+
+using Digest = std::array<std::uint8_t, 32>;
+
+/// The signature as a binary digest; compute() is its hex text.
+std::optional<Digest> digest(const std::string& path, std::int64_t size);
 
 /// SHA-256 (FIPS 180-4) over the whole file (up to 256 KiB) or its first and last 128 KiB,
 /// followed by the decimal text of `size`, as 64 lower-case hex digits. Nothing when the file

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -60,13 +61,16 @@ struct IdentityHash {
 
 struct ClusterKey {
     std::int64_t size;
-    std::string signature;
+    ContentSignature::Digest digest;
     friend bool operator==(const ClusterKey&, const ClusterKey&) = default;
 };
 
 struct ClusterKeyHash {
     std::size_t operator()(const ClusterKey& key) const {
-        return std::hash<std::string>()(key.signature) ^ std::hash<std::int64_t>()(key.size);
+        // The digest is already uniformly distributed: its first bytes make a good hash.
+        std::size_t hash;
+        std::memcpy(&hash, key.digest.data(), sizeof hash);
+        return hash ^ static_cast<std::size_t>(key.size);
     }
 };
 
@@ -87,20 +91,20 @@ ScanResult DuplicateScanner::scan() {
     result.startedAt = std::chrono::system_clock::now();
     const auto start = std::chrono::steady_clock::now();
 
-    std::vector<MediaFile> files = enumerateMedia();
-    result.filesScanned = static_cast<std::int64_t>(files.size());
-    const std::vector<MediaFile> candidates = sizeCollisions(distinctFiles(std::move(files)));
-    const auto signedFiles = signatures(candidates);
-    const auto clusters = cluster(signedFiles);
-    const auto verified = verify(clusters);
-    result.groups = buildGroups(verified);
+    const std::vector<MediaFile> files = enumerateMedia();
+    const std::vector<Index> candidates = sizeCollisions(files, distinctFiles(files.size()));
+    const std::vector<Signed> signedFiles = signatures(files, candidates);
+    const std::vector<Cluster> clusters = cluster(files, signedFiles);
+    const std::vector<Cluster> verified = verify(files, clusters);
+    result.groups = buildGroups(files, verified);
 
-    auto totalFiles = [](const std::vector<std::vector<MediaFile>>& lists) {
+    auto totalFiles = [](const std::vector<Cluster>& lists) {
         std::int64_t total = 0;
         for (const auto& list : lists)
             total += static_cast<std::int64_t>(list.size());
         return total;
     };
+    result.filesScanned = static_cast<std::int64_t>(files.size());
     result.unreadableFiles = static_cast<std::int64_t>(candidates.size()) -
                              static_cast<std::int64_t>(signedFiles.size());
     result.notDownloadedFiles = notDownloaded_;
@@ -113,94 +117,99 @@ ScanResult DuplicateScanner::scan() {
     return result;
 }
 
-std::vector<MediaFile> DuplicateScanner::distinctFiles(std::vector<MediaFile> files) const {
+std::vector<DuplicateScanner::Index> DuplicateScanner::distinctFiles(std::size_t count) const {
     std::unordered_set<FileIdentity, IdentityHash> seen;
-    seen.reserve(files.size());
-    std::vector<MediaFile> distinct;
-    distinct.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i)
+    seen.reserve(count);
+    std::vector<Index> distinct;
+    distinct.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
         if (seen.insert(identities_[i]).second)
-            distinct.push_back(std::move(files[i]));
+            distinct.push_back(static_cast<Index>(i));
     return distinct;
 }
 
-std::vector<MediaFile> DuplicateScanner::sizeCollisions(const std::vector<MediaFile>& files) const {
+std::vector<DuplicateScanner::Index>
+DuplicateScanner::sizeCollisions(const std::vector<MediaFile>& files,
+                                 const std::vector<Index>& distinct) {
     // Buckets in order of each size's first appearance; files keep enumeration order within one.
-    std::unordered_map<std::int64_t, std::vector<std::size_t>> bySize;
+    std::unordered_map<std::int64_t, Cluster> bySize;
     std::vector<std::int64_t> sizeOrder;
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (const Index i : distinct) {
         auto [bucket, inserted] = bySize.try_emplace(files[i].size);
         if (inserted)
             sizeOrder.push_back(files[i].size);
         bucket->second.push_back(i);
     }
-    std::vector<MediaFile> candidates;
+    std::vector<Index> candidates;
     for (const auto size : sizeOrder) {
         const auto& bucket = bySize[size];
-        if (bucket.size() < 2)
-            continue;
-        for (const auto index : bucket)
-            candidates.push_back(files[index]);
+        if (bucket.size() >= 2)
+            candidates.insert(candidates.end(), bucket.begin(), bucket.end());
     }
     return candidates;
 }
 
-std::vector<std::pair<MediaFile, std::string>>
-DuplicateScanner::signatures(const std::vector<MediaFile>& candidates) {
+std::vector<DuplicateScanner::Signed>
+DuplicateScanner::signatures(const std::vector<MediaFile>& files,
+                             const std::vector<Index>& candidates) {
     if (candidates.empty())
         return {};
     const auto total = static_cast<std::int64_t>(candidates.size());
-    std::vector<std::optional<std::string>> slots(candidates.size());
+    std::vector<std::optional<ContentSignature::Digest>> slots(candidates.size());
     ProgressCounter counter(total, [this](std::int64_t done, std::int64_t all) {
         report(scanphase::Hashing{done, all});
     });
     parallelFor(total, [&](std::int64_t i) {
-        const auto& file = candidates[static_cast<std::size_t>(i)];
-        slots[static_cast<std::size_t>(i)] = ContentSignature::compute(file.path, file.size);
+        const auto& file = files[candidates[static_cast<std::size_t>(i)]];
+        slots[static_cast<std::size_t>(i)] = ContentSignature::digest(file.path, file.size);
         counter.increment();
     });
     report(scanphase::Hashing{total, total});
 
-    std::vector<std::pair<MediaFile, std::string>> signedFiles;
+    std::vector<Signed> signedFiles;
     signedFiles.reserve(candidates.size());
     for (std::size_t i = 0; i < candidates.size(); ++i)
         if (slots[i])
-            signedFiles.emplace_back(candidates[i], std::move(*slots[i]));
+            signedFiles.push_back({candidates[i], *slots[i]});
     return signedFiles;
 }
 
-std::vector<std::vector<MediaFile>>
-DuplicateScanner::cluster(const std::vector<std::pair<MediaFile, std::string>>& signedFiles) {
+std::vector<DuplicateScanner::Cluster>
+DuplicateScanner::cluster(const std::vector<MediaFile>& files,
+                          const std::vector<Signed>& signedFiles) {
     report(scanphase::Grouping{});
     std::unordered_map<ClusterKey, std::size_t, ClusterKeyHash> index;
-    std::vector<std::vector<MediaFile>> lists;
-    for (const auto& [file, signature] : signedFiles) {
-        auto [slot, inserted] = index.try_emplace(ClusterKey{file.size, signature}, lists.size());
+    index.reserve(signedFiles.size());
+    std::vector<Cluster> lists;
+    for (const auto& [file, digest] : signedFiles) {
+        auto [slot, inserted] =
+            index.try_emplace(ClusterKey{files[file].size, digest}, lists.size());
         if (inserted)
             lists.emplace_back();
         lists[slot->second].push_back(file);
     }
-    std::erase_if(lists, [](const auto& list) { return list.size() < 2; });
+    std::erase_if(lists, [](const Cluster& list) { return list.size() < 2; });
     return lists;
 }
 
-std::vector<std::vector<MediaFile>>
-DuplicateScanner::verify(const std::vector<std::vector<MediaFile>>& clusters) {
+std::vector<DuplicateScanner::Cluster>
+DuplicateScanner::verify(const std::vector<MediaFile>& files,
+                         const std::vector<Cluster>& clusters) {
     if (clusters.empty())
         return {};
     const auto total = static_cast<std::int64_t>(clusters.size());
-    std::vector<std::vector<std::vector<MediaFile>>> slots(clusters.size());
+    std::vector<std::vector<Cluster>> slots(clusters.size());
     ProgressCounter counter(total, [this](std::int64_t done, std::int64_t all) {
         report(scanphase::Verifying{done, all});
     });
     parallelFor(total, [&](std::int64_t i) {
         slots[static_cast<std::size_t>(i)] =
-            partitionByContent(clusters[static_cast<std::size_t>(i)]);
+            partitionCluster(files, clusters[static_cast<std::size_t>(i)]);
         counter.increment();
     });
     report(scanphase::Verifying{total, total});
 
-    std::vector<std::vector<MediaFile>> verified;
+    std::vector<Cluster> verified;
     for (auto& buckets : slots)
         for (auto& bucket : buckets)
             if (bucket.size() >= 2)
@@ -208,35 +217,20 @@ DuplicateScanner::verify(const std::vector<std::vector<MediaFile>>& clusters) {
     return verified;
 }
 
-std::vector<std::vector<MediaFile>>
-DuplicateScanner::partitionByContent(const std::vector<MediaFile>& files) {
-    std::vector<std::vector<MediaFile>> buckets;
-    for (const auto& file : files) {
-        auto match = std::find_if(buckets.begin(), buckets.end(), [&](const auto& bucket) {
-            return ContentSignature::verifyIdentical(bucket.front().path, file.path);
-        });
-        if (match != buckets.end())
-            match->push_back(file);
-        else
-            buckets.push_back({file});
-    }
-    return buckets;
-}
-
-std::vector<DuplicateGroup>
-DuplicateScanner::buildGroups(const std::vector<std::vector<MediaFile>>& verified) {
+std::vector<DuplicateGroup> DuplicateScanner::buildGroups(const std::vector<MediaFile>& files,
+                                                          const std::vector<Cluster>& verified) {
     std::vector<DuplicateGroup> groups;
     groups.reserve(verified.size());
     for (const auto& bucket : verified) {
         std::vector<std::string> paths;
         paths.reserve(bucket.size());
-        for (const auto& file : bucket)
-            paths.push_back(file.path);
+        for (const Index i : bucket)
+            paths.push_back(files[i].path);
         std::stable_sort(
             paths.begin(), paths.end(),
             [](const std::string& a, const std::string& b) { return Text::less(a, b); });
-        DuplicateGroup group{
-            bucket.front().kind, bucket.front().size, KeepSelector::chooseKeep(paths), {}};
+        const MediaFile& first = files[bucket.front()];
+        DuplicateGroup group{first.kind, first.size, KeepSelector::chooseKeep(paths), {}};
         // Paths are compared as bytes here: on Linux two names that differ only in their Unicode
         // normalisation are two different files.
         for (auto& path : paths)

@@ -1,6 +1,7 @@
 // Turns a scan configuration into groups of byte-identical photos and videos. Scanning only reads.
 #pragma once
 
+#include "scan/ContentSignature.h"
 #include "scan/ScanConfig.h"
 #include "scan/ScanPhase.h"
 #include "scan/ScanResult.h"
@@ -34,6 +35,13 @@ class DuplicateScanner {
     partitionByContent(const std::vector<MediaFile>& files);
 
   private:
+    /// Position of a file in the enumerated list; the later stages pass these, not copies.
+    using Index = std::uint32_t;
+    using Cluster = std::vector<Index>;
+    struct Signed {
+        Index file;
+        ContentSignature::Digest digest;
+    };
     /// Device and inode: two paths with the same identity are one file.
     struct FileIdentity {
         std::uint64_t device;
@@ -41,16 +49,19 @@ class DuplicateScanner {
         friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
     };
 
-    std::vector<MediaFile> distinctFiles(std::vector<MediaFile> files) const;
-
-    std::vector<MediaFile> sizeCollisions(const std::vector<MediaFile>& files) const;
-    std::vector<std::pair<MediaFile, std::string>>
-    signatures(const std::vector<MediaFile>& candidates);
-    std::vector<std::vector<MediaFile>>
-    cluster(const std::vector<std::pair<MediaFile, std::string>>& signed_);
-    std::vector<std::vector<MediaFile>> verify(const std::vector<std::vector<MediaFile>>& clusters);
-    static std::vector<DuplicateGroup>
-    buildGroups(const std::vector<std::vector<MediaFile>>& verified);
+    std::vector<Index> distinctFiles(std::size_t count) const;
+    static std::vector<Index> sizeCollisions(const std::vector<MediaFile>& files,
+                                             const std::vector<Index>& distinct);
+    std::vector<Signed> signatures(const std::vector<MediaFile>& files,
+                                   const std::vector<Index>& candidates);
+    std::vector<Cluster> cluster(const std::vector<MediaFile>& files,
+                                 const std::vector<Signed>& signedFiles);
+    std::vector<Cluster> verify(const std::vector<MediaFile>& files,
+                                const std::vector<Cluster>& clusters);
+    static std::vector<Cluster> partitionCluster(const std::vector<MediaFile>& files,
+                                                 const Cluster& cluster);
+    static std::vector<DuplicateGroup> buildGroups(const std::vector<MediaFile>& files,
+                                                   const std::vector<Cluster>& verified);
     void report(const ScanPhase& phase) const;
 
     ScanConfig config_;

@@ -4,8 +4,10 @@
 #include "TempDir.h"
 #include "scan/DuplicateScanner.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace quillmere;
 using quillmere::testing::randomBytes;
@@ -89,4 +91,58 @@ TEST(ContentSignatureTest, PartitionByContentKeepsInputOrder) {
               (Buckets{{missing, missing}}));
     EXPECT_EQ(DuplicateScanner::partitionByContent({a, missing, a2}),
               (Buckets{{a, a2}, {missing}}));
+}
+
+namespace {
+
+// Each file joins the first bucket whose first member is the same path or byte-identical.
+std::vector<std::vector<MediaFile>> pairwisePartition(const std::vector<MediaFile>& files) {
+    std::vector<std::vector<MediaFile>> buckets;
+    for (const auto& file : files) {
+        auto match = std::find_if(buckets.begin(), buckets.end(), [&](const auto& bucket) {
+            return ContentSignature::verifyIdentical(bucket.front().path, file.path);
+        });
+        if (match != buckets.end())
+            match->push_back(file);
+        else
+            buckets.push_back({file});
+    }
+    return buckets;
+}
+
+} // namespace
+
+TEST(ContentSignatureTest, PartitionMatchesPairwiseComparisonOnMixedClusters) {
+    TempDir dir;
+    std::mt19937 random(42);
+    // Variants of one content differing at the start, across a block boundary, in the last byte,
+    // or in length; unreadable and repeated entries; clusters small and beyond the open-file limit.
+    const std::int64_t size = 3 * 1048576 + 17;
+    const std::string base = randomBytes(static_cast<std::size_t>(size), 9);
+    std::vector<std::string> variants{base};
+    for (std::size_t at : {std::size_t{0}, std::size_t{1048576}, std::size_t{2097151},
+                           static_cast<std::size_t>(size - 1)}) {
+        std::string changed = base;
+        changed[at] ^= 0x5a;
+        variants.push_back(changed);
+    }
+    variants.push_back(base.substr(0, static_cast<std::size_t>(size - 1)));
+    variants.push_back(base + "x");
+
+    for (int members : {2, 7, 70}) {
+        std::vector<MediaFile> files;
+        for (int i = 0; i < members; ++i) {
+            const std::string name = std::to_string(members) + "/" + std::to_string(i) + ".mov";
+            const auto pick = random() % (variants.size() + 2);
+            if (pick == variants.size())
+                files.push_back({dir.path(name), size, MediaKind::video}); // never written
+            else if (pick == variants.size() + 1 && !files.empty())
+                files.push_back(files[random() % files.size()]);
+            else
+                files.push_back(
+                    {dir.write(name, variants[pick % variants.size()]), size, MediaKind::video});
+        }
+        EXPECT_EQ(DuplicateScanner::partitionByContent(files), pairwisePartition(files))
+            << members << " members";
+    }
 }

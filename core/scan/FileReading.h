@@ -1,0 +1,37 @@
+// Low-level reading shared by the signature and the byte comparisons: read-only opens that leave
+// access times alone, positional reads that retry interrupted calls, and an owning descriptor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillmere::FileReading {
+
+/// Access pattern hint given to the kernel for a newly opened file.
+enum class Access { sequential, random };
+
+/// Opens read-only (O_NOATIME where permitted); -1 on failure.
+int open(const std::string& path, Access access);
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor();
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Descriptor& operator=(Descriptor&& other) noexcept;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+/// Reads exactly n bytes at offset; false on end of file before n bytes or on any error.
+bool readExactly(int fd, char* buffer, std::int64_t n, std::int64_t offset);
+
+/// Fills the buffer from offset until it is full or the file ends: the count, or -1 on error.
+std::int64_t fill(int fd, char* buffer, std::int64_t capacity, std::int64_t offset);
+
+} // namespace quillmere::FileReading
