@@ -265,7 +265,8 @@ def table(timings_path):
             mine = median.get(("quillmere", mode))
             line += f" {seconds:.2f} |" if seconds is not None else " |"
             line += f" {peak[tool, mode] / 1024:.0f} |" if (tool, mode) in peak else " |"
-            ratio = mine / seconds if seconds and mine is not None and tool != "quillmere" else None
+            compared = tool in PEERS or tool == "floor"
+            ratio = mine / seconds if compared and seconds and mine is not None else None
             line += f" {ratio:.2f} |" if ratio is not None else " |"
         print(line)
     print()

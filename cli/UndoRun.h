@@ -3,6 +3,10 @@
 
 #include <string>
 
+namespace quillmere {
+struct UndoOutcome;
+}
+
 namespace quillmere::cli {
 
 class Console;
@@ -11,4 +15,10 @@ class Console;
 /// the exit code (0, or 1 when a record was skipped). Throws Error with the message to fail with.
 int runUndo(const std::string& manifestPath, const Console& console);
 
+namespace Undo {
+
+/// What the undo did: the restored count and the first skipped records with their reasons.
+std::string outcomeText(const UndoOutcome& outcome);
+
+} // namespace Undo
 } // namespace quillmere::cli

@@ -48,10 +48,13 @@ std::optional<ExifFacts> readExif(const QString& path) {
         if (!image.get())
             return std::nullopt;
         image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        // A file Exiv2 merely got through, with neither a size nor EXIF, told nothing.
+        if (image->pixelWidth() <= 0 && image->pixelHeight() <= 0 && exif.empty())
+            return std::nullopt;
         ExifFacts facts;
         facts.pixelSize =
             QSizeF(std::max(image->pixelWidth(), 0), std::max(image->pixelHeight(), 0));
-        const Exiv2::ExifData& exif = image->exifData();
         const auto original = exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"));
         if (original != exif.end())
             facts.dateTimeOriginal = QString::fromStdString(original->toString());

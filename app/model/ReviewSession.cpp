@@ -300,9 +300,8 @@ std::int64_t ReviewSession::countItems(ReviewItem::State state) const {
 }
 
 std::int64_t ReviewSession::undecidedCount() const {
-    return std::count_if(items_.begin(), items_.end(), [](const ReviewItem& item) {
-        return matches(item, Filter::pending);
-    });
+    return std::count_if(items_.begin(), items_.end(),
+                         [](const ReviewItem& item) { return matches(item, Filter::pending); });
 }
 
 std::int64_t ReviewSession::trashedCount() const {
@@ -421,18 +420,17 @@ void ReviewSession::selectNext(int offset) {
     const auto listed = filtered();
     if (listed.empty())
         return;
-    const auto found = selection_ ? std::find_if(listed.begin(), listed.end(),
-                                                 [&](const ReviewItem& item) {
-                                                     return item.id == *selection_;
-                                                 })
-                                  : listed.end();
+    const auto found =
+        selection_ ? std::find_if(listed.begin(), listed.end(),
+                                  [&](const ReviewItem& item) { return item.id == *selection_; })
+                   : listed.end();
     if (found == listed.end()) {
         setSelection(listed.front().id);
         return;
     }
     const auto last = std::int64_t(listed.size()) - 1;
-    const auto target = std::clamp(std::int64_t(found - listed.begin()) + offset,
-                                   std::int64_t(0), last);
+    const auto target =
+        std::clamp(std::int64_t(found - listed.begin()) + offset, std::int64_t(0), last);
     setSelection(listed[std::size_t(target)].id);
 }
 

@@ -33,8 +33,8 @@ class ReviewSession : public QObject {
     enum class MediaFilter { all, photos, videos };
 
     /// Every status filter, in the order the list offers them.
-    static constexpr std::array<Filter, 6> filters = {Filter::pending, Filter::discard,
-                                                      Filter::keep,    Filter::failed,
+    static constexpr std::array<Filter, 6> filters = {Filter::pending,  Filter::discard,
+                                                      Filter::keep,     Filter::failed,
                                                       Filter::resolved, Filter::all};
     /// Every media filter, in the order the list offers them.
     static constexpr std::array<MediaFilter, 3> mediaFilters = {

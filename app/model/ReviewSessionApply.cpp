@@ -3,9 +3,8 @@
 // comparisons are done are the verified duplicates handed to the Trash, together. Keep marks then
 // leave files alone or put set-aside files back. Nothing is ever deleted: a duplicate that cannot
 // go to the Trash stays where it is, and its pair records why.
-#include "model/ReviewSession.h"
-
 #include "fs/FileSystem.h"
+#include "model/ReviewSession.h"
 #include "model/Trash.h"
 #include "move/Mover.h"
 #include "scan/CloudStatus.h"
@@ -33,7 +32,8 @@ enum class Comparison { identical, different, sameFile };
 // Runs off the GUI thread. Two names of one file (a hard link, or a link leading the kept path to
 // the duplicate) would compare identical, and trashing one would take the kept copy with it.
 Comparison compare(const std::string& keep, const std::string& duplicate) {
-    struct stat kept {}, candidate {};
+    struct stat kept {
+    }, candidate{};
     if (::stat(keep.c_str(), &kept) == 0 && ::stat(duplicate.c_str(), &candidate) == 0 &&
         kept.st_dev == candidate.st_dev && kept.st_ino == candidate.st_ino)
         return Comparison::sameFile;
@@ -101,8 +101,8 @@ class ReviewSession::ApplyRun : public QObject {
                 watcher->deleteLater();
                 compared(pair, watcher->result());
             });
-            watcher->setFuture(QtConcurrent::run(
-                [keep = pair.keepURL, duplicate = pair.candidateURL] {
+            watcher->setFuture(
+                QtConcurrent::run([keep = pair.keepURL, duplicate = pair.candidateURL] {
                     return compare(keep, duplicate);
                 }));
             return;
@@ -144,8 +144,10 @@ class ReviewSession::ApplyRun : public QObject {
         });
         // Every request at once, each answering for its own file; the batch is awaited as one.
         const Trash& trash = session_.trash_;
-        watcher->setFuture(QtConcurrent::mapped(
-            std::move(paths), [&trash](const std::string& path) { return trash.moveToTrash(path); }));
+        watcher->setFuture(
+            QtConcurrent::mapped(std::move(paths), [&trash](const std::string& path) {
+                return trash.moveToTrash(path);
+            }));
     }
 
     void trashed(const std::vector<ReviewItem>& pairs,

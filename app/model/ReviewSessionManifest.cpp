@@ -1,8 +1,8 @@
 // Opening a set-aside manifest as a review: finding the newest manifest of a root, turning its
 // records into pairs of the set-aside file and its kept copy, and the manifest named at start.
-#include "model/ReviewSession.h"
-
+#include "Error.h"
 #include "fs/FileSystem.h"
+#include "model/ReviewSession.h"
 #include "model/ReviewState.h"
 #include "move/Mover.h"
 #include "scan/SkipRules.h"
@@ -33,6 +33,16 @@ std::vector<std::string> manifestNames(const std::string& folder) {
     return names;
 }
 
+// An absolute, standardised form of a path the user gave; as given when the working folder
+// cannot be read.
+std::string absolutePath(const std::string& path) {
+    try {
+        return FileSystem::standardize(FileSystem::resolve(path));
+    } catch (const Error&) {
+        return FileSystem::standardize(path);
+    }
+}
+
 } // namespace
 
 void ReviewSession::load(const std::string& manifestURL) {
@@ -40,10 +50,9 @@ void ReviewSession::load(const std::string& manifestURL) {
         setErrorMessage(std::string(manifestReadError) + "no manifest file was named");
         return;
     }
-    std::string path;
+    const std::string path = absolutePath(manifestURL);
     MoveManifest manifest;
     try {
-        path = FileSystem::standardize(FileSystem::resolve(manifestURL));
         manifest = Mover::readManifest(path);
     } catch (const std::exception& error) {
         setErrorMessage(std::string(manifestReadError) + error.what());
@@ -76,7 +85,7 @@ void ReviewSession::load(const std::string& manifestURL) {
 }
 
 void ReviewSession::loadManifest(const std::string& inRoot) {
-    const std::string root = FileSystem::standardize(FileSystem::resolve(inRoot));
+    const std::string root = absolutePath(inRoot);
     const std::string folder = FileSystem::lastComponent(root) == SkipRules::reviewDirectoryName
                                    ? root
                                    : FileSystem::join(root, SkipRules::reviewDirectoryName);

@@ -75,10 +75,9 @@ bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion don
         watcher->deleteLater();
         finish(watcher->result(), done);
     });
-    watcher->setFuture(QtConcurrent::run(
-        [engine = engine_, config = std::move(config), progress = std::move(progress)] {
-            return engine(config, progress);
-        }));
+    watcher->setFuture(
+        QtConcurrent::run([engine = engine_, config = std::move(config),
+                           progress = std::move(progress)] { return engine(config, progress); }));
     return true;
 }
 

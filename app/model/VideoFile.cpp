@@ -4,6 +4,7 @@
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -58,6 +59,10 @@ void VideoFile::FreeCodec::operator()(AVCodecContext* codec) const {
 }
 
 std::optional<VideoFile> VideoFile::open(const QString& path) {
+    // FFmpeg's complaints about damaged files mean nothing to the app's user; an unreadable
+    // file simply has no details or frame.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
         return std::nullopt;

@@ -24,7 +24,7 @@ QColor tertiary(const QPalette& palette) {
 
 PreviewImage::PreviewImage(const QString& url, double size, ContentMode contentMode,
                            QWidget* parent, ThumbnailLoader* loader)
-    : QWidget(parent), url_(url), size_(size), contentMode_(contentMode),
+    : QWidget(parent), url_(url), pointSize_(size), contentMode_(contentMode),
       loader_(loader ? *loader : ThumbnailLoader::shared()), spinner_(new QProgressBar(this)) {
     spinner_->setRange(0, 0);
     spinner_->setTextVisible(false);
@@ -64,7 +64,7 @@ void PreviewImage::load() {
     loading_ = true;
     spinner_->show();
     update();
-    loader_.image(url_, size_, scale, this, [this, request](const QImage& image) {
+    loader_.image(url_, pointSize_, scale, this, [this, request](const QImage& image) {
         if (request == request_)
             showResult(image);
     });

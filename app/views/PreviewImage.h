@@ -31,7 +31,8 @@ class PreviewImage : public QWidget {
     /// Shows another file; its picture is asked for at once if the view is visible.
     void setUrl(const QString& url);
 
-    double size() const { return size_; }
+    /// The longest edge asked for, in points.
+    double pointSize() const { return pointSize_; }
     ContentMode contentMode() const { return contentMode_; }
 
     /// The loaded picture; null while loading and after a failure.
@@ -54,7 +55,7 @@ class PreviewImage : public QWidget {
     void paintPlaceholder(QPainter& painter);
 
     QString url_;
-    double size_;
+    double pointSize_;
     ContentMode contentMode_;
     ThumbnailLoader& loader_;
     QProgressBar* spinner_;

@@ -27,7 +27,9 @@ constexpr std::int64_t signedEdge = 128 * KiB;
 const std::string laptop = "Laptop";
 const std::string backup = "Backup";
 
-const std::string& otherRoot(const std::string& root) { return root == laptop ? backup : laptop; }
+const std::string& otherRoot(const std::string& root) {
+    return root == laptop ? backup : laptop;
+}
 
 struct PathParts {
     std::string folder; // everything before the last "/"
@@ -44,8 +46,12 @@ PathParts split(const std::string& path) {
     return {path.substr(0, slash), name.substr(0, dot), name.substr(dot)};
 }
 
-std::string rootOf(const std::string& path) { return path.substr(0, path.find('/')); }
-std::string belowRoot(const std::string& path) { return path.substr(path.find('/') + 1); }
+std::string rootOf(const std::string& path) {
+    return path.substr(0, path.find('/'));
+}
+std::string belowRoot(const std::string& path) {
+    return path.substr(path.find('/') + 1);
+}
 
 template <typename... Args> std::string format(const char* pattern, Args... args) {
     char text[256];
@@ -101,10 +107,10 @@ struct ArchiveShape {
     std::int64_t originals;
     std::int64_t filesPerFolderMin;
     std::int64_t filesPerFolderMax;
-    double duplicatedShare;                  // originals that get extra copies
-    std::array<double, 3> extraCopyWeights;  // 1, 2 or 3 extra copies
-    std::array<double, 3> copyStyleWeights;  // CopyStyle order
-    double sizeTwinShare;                    // originals that get a same-size, other-content file
+    double duplicatedShare;                 // originals that get extra copies
+    std::array<double, 3> extraCopyWeights; // 1, 2 or 3 extra copies
+    std::array<double, 3> copyStyleWeights; // CopyStyle order
+    double sizeTwinShare;                   // originals that get a same-size, other-content file
 };
 
 class Planner {
@@ -113,7 +119,6 @@ class Planner {
 
     Random& random() { return random_; }
     Content newContent() { return {nextId_++, -1}; }
-    bool isFree(const std::string& path) const { return !used_.contains(path); }
     const PlannedFile& file(std::size_t index) const { return files_[index]; }
     std::size_t fileCount() const { return files_.size(); }
 
@@ -125,7 +130,7 @@ class Planner {
         return true;
     }
 
-    /// Adds the file under the first free name of the form "stem<n>.ext"-like variants.
+    /// Adds the file in its folder under the first free copy-style name of the given family.
     void addRenamed(PlannedFile file, std::size_t family) {
         const PathParts parts = split(file.path);
         for (int n = 1;; ++n) {
@@ -149,8 +154,8 @@ class Planner {
             const PathParts parts = split(copy.path);
             std::string folder = belowRoot(parts.folder);
             std::replace(folder.begin(), folder.end(), '/', '-');
-            copy.path = random_.chance(0.6) ? root + "/Imports/" + folder
-                                            : root + "/Desktop/Export";
+            copy.path =
+                random_.chance(0.6) ? root + "/Imports/" + folder : root + "/Desktop/Export";
             copy.path += "/" + parts.stem + parts.extension;
             if (tryAdd(copy))
                 return;
@@ -159,7 +164,7 @@ class Planner {
         addRenamed(std::move(copy), static_cast<std::size_t>(random_.between(0, 2)));
     }
 
-    Plan finish() && { return Plan{{laptop, backup}, std::move(files_)}; }
+    Plan finish() && { return Plan{std::move(files_)}; }
 
   private:
     // The names file managers and people give copies: "IMG_1 copy.JPG", "IMG_1 (1).JPG",
@@ -193,9 +198,9 @@ const std::string& homeRoot(Random& random, int year) {
 
 // Adds the originals in event folders spread over ten years and returns their indices.
 // `sideFile`, when set, may add a file of another role beside each original.
-std::vector<std::size_t> addArchive(Planner& planner, const ArchiveShape& shape,
-                                    const NameAndSize& nextFile,
-                                    const std::function<void(Planner&, std::size_t)>& sideFile = {}) {
+std::vector<std::size_t>
+addArchive(Planner& planner, const ArchiveShape& shape, const NameAndSize& nextFile,
+           const std::function<void(Planner&, std::size_t)>& sideFile = {}) {
     Random& random = planner.random();
     const double perFolder =
         static_cast<double>(shape.filesPerFolderMin + shape.filesPerFolderMax) / 2;
@@ -242,13 +247,13 @@ void addDuplicates(Planner& planner, const ArchiveShape& shape,
 void addSizeTwins(Planner& planner, const ArchiveShape& shape,
                   const std::vector<std::size_t>& originals, const NameAndSize& nextFile) {
     Random& random = planner.random();
-    Calendar unused(2015);
+    const Calendar anyDay(2015); // only screenshot names show the day
     for (const std::size_t original : originals) {
         if (!random.chance(shape.sizeTwinShare))
             continue;
         const PlannedFile& model = planner.file(original);
-        PlannedFile twin{split(model.path).folder + "/" + nextFile(random, unused).name,
-                         model.size, planner.newContent(), Role::media};
+        PlannedFile twin{split(model.path).folder + "/" + nextFile(random, anyDay).name, model.size,
+                         planner.newContent(), Role::media};
         if (!planner.tryAdd(twin))
             planner.addRenamed(std::move(twin), 1);
     }
@@ -289,8 +294,8 @@ NameAndSize mediaCameras(Random& random) {
     auto action = std::make_shared<CameraCounter>(random);
     return [=](Random& r, const Calendar& calendar) {
         if (r.chance(0.010)) {
-            const auto size = static_cast<std::int64_t>(
-                5.0 * MiB * std::pow(30.0, std::pow(r.real(), 2.5)));
+            const auto size =
+                static_cast<std::int64_t>(5.0 * MiB * std::pow(30.0, std::pow(r.real(), 2.5)));
             if (r.chance(0.7))
                 return NewFile{format("IMG_%04d.MOV", phone->next()), size};
             return NewFile{format("GOPR%04d.MP4", action->next()), size};
@@ -311,7 +316,8 @@ NameAndSize mediaCameras(Random& random) {
         if (style < 0.95)
             return NewFile{format("IMG_%04d.jpg", phone->next()), size};
         return NewFile{format("Screenshot %s at %02d.%02d.%02d.png", calendar.isoDate().c_str(),
-                              static_cast<int>(r.between(0, 23)), static_cast<int>(r.between(0, 59)),
+                              static_cast<int>(r.between(0, 23)),
+                              static_cast<int>(r.between(0, 59)),
                               static_cast<int>(r.between(0, 59))),
                        size};
     };
@@ -408,8 +414,7 @@ void addOddFiles(Planner& planner, double scale) {
         const char* extension = random.chance(0.5) ? "pdf" : "zip";
         PlannedFile document{format("%s/Documents/Scans/scan-%04d.%s", laptop.c_str(),
                                     static_cast<int>(i), extension),
-                             random.between(100 * KiB, 5 * MiB), planner.newContent(),
-                             Role::other};
+                             random.between(100 * KiB, 5 * MiB), planner.newContent(), Role::other};
         if (random.chance(0.3)) {
             PlannedFile copy = document;
             copy.path = backup + "/" + belowRoot(copy.path);
@@ -444,8 +449,8 @@ void addHeadTailVariants(Planner& planner, const std::vector<std::size_t>& origi
 
 Plan planMedia(double scale, std::uint64_t seed) {
     Planner planner(seed);
-    const ArchiveShape shape{scaled(7600, scale), 10, 50, 0.30, {0.5, 0.3, 0.2}, {0.45, 0.30, 0.25},
-                             0.05};
+    const ArchiveShape shape{scaled(7600, scale), 10,  50, 0.30, {0.5, 0.3, 0.2},
+                             {0.45, 0.30, 0.25},  0.05};
     const NameAndSize cameras = mediaCameras(planner.random());
     const auto originals = addArchive(planner, shape, cameras, addSidecar);
     addDuplicates(planner, shape, originals);
@@ -460,7 +465,7 @@ Plan planMedia(double scale, std::uint64_t seed) {
 Plan planSmall(double scale, std::uint64_t seed) {
     Planner planner(seed);
     const ArchiveShape shape{scaled(120000, scale), 20, 80, 1.0 / 6, {0.6, 0.3, 0.1},
-                             {0.6, 0.2, 0.2}, 0.0};
+                             {0.6, 0.2, 0.2},       0.0};
     auto counter = std::make_shared<int>(0);
     const NameAndSize pictures = [counter](Random& random, const Calendar&) {
         static constexpr std::array<const char*, 5> extensions = {"jpg", "png", "gif", "webp",
@@ -498,7 +503,7 @@ Plan planSmall(double scale, std::uint64_t seed) {
 Plan planTiny(double scale, std::uint64_t seed) {
     Planner planner(seed);
     const ArchiveShape shape{scaled(800000, scale), 400, 600, 1.0 / 6, {0.6, 0.3, 0.1},
-                             {0.6, 0.2, 0.2}, 0.0};
+                             {0.6, 0.2, 0.2},       0.0};
     auto counter = std::make_shared<int>(0);
     const NameAndSize tiny = [counter](Random& random, const Calendar&) {
         // At least 8 bytes: shorter files could not all be told apart.

@@ -37,9 +37,10 @@ enum class Profile { media, small, tiny };
 std::optional<Profile> profileNamed(std::string_view name);
 std::string_view profileName(Profile profile);
 
+/// The files of a tree, in writing order. Their paths begin with one of the two roots, "Laptop"
+/// and "Backup".
 struct Plan {
-    std::vector<std::string> roots; ///< folder names directly inside the tree's folder
-    std::vector<PlannedFile> files; ///< in writing order
+    std::vector<PlannedFile> files;
 };
 
 /// Plans a tree. `scale` multiplies the number of files (1 is the full profile).

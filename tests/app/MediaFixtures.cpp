@@ -73,6 +73,7 @@ void writeCorruptJpeg(const QString& path) {
 }
 
 void writeVideo(const QString& path, const ClipSpec& spec) {
+    av_log_set_level(AV_LOG_ERROR);
     const QByteArray name = QFile::encodeName(path);
     AVFormatContext* format = nullptr;
     check(avformat_alloc_output_context2(&format, nullptr, nullptr, name.constData()),
@@ -111,8 +112,7 @@ void writeVideo(const QString& path, const ClipSpec& spec) {
         auto* matrix = reinterpret_cast<int32_t*>(
             av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
         check(matrix != nullptr, "rotate", path);
-        // The matrix holds the counter-clockwise angle.
-        av_display_rotation_set(matrix, -spec.rotation);
+        av_display_rotation_set(matrix, spec.rotation); // clockwise degrees
     }
     if (spec.creationTime)
         av_dict_set(&format->metadata, "creation_time", spec.creationTime->toUtf8().constData(), 0);

@@ -16,9 +16,9 @@ QImage twoHalves(QSize size, QColor first, QColor second, Qt::Orientation split 
 
 struct ExifTags {
     /// "yyyy:MM:dd HH:mm:ss", written as Exif.Photo.DateTimeOriginal.
-    std::optional<QString> dateTimeOriginal;
+    std::optional<QString> dateTimeOriginal = std::nullopt;
     /// Exif.Image.Orientation (6: the stored pixels are turned a quarter counter-clockwise).
-    std::optional<int> orientation;
+    std::optional<int> orientation = std::nullopt;
 };
 
 /// Writes `image` as a JPEG with the given EXIF tags. Throws std::runtime_error on failure.
@@ -39,7 +39,7 @@ struct ClipSpec {
     /// Clockwise degrees a player turns the stored picture to show it upright.
     int rotation = 0;
     /// The container's creation_time, ISO 8601.
-    std::optional<QString> creationTime;
+    std::optional<QString> creationTime = std::nullopt;
 };
 
 /// Encodes a clip (H.264 where the encoder is there, else MPEG-4) into the container that the

@@ -118,7 +118,8 @@ TEST_F(ApplyFixture, MissingDataFolderIsCreatedAndTheWorkingFolderStaysEmpty) {
 }
 
 TEST_F(ApplyFixture, FileSystemWithoutATrashFailsCleanlyAndTheFileStays) {
-    struct stat shm {}, tmp {};
+    struct stat shm {
+    }, tmp{};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.path().c_str(), &tmp) != 0 ||
         shm.st_dev == tmp.st_dev)
         GTEST_SKIP() << "needs /dev/shm as a file system of its own";
@@ -188,8 +189,7 @@ TEST_F(ApplyFixture, TrashRefusalBecomesTheReasonAndNothingIsDeleted) {
     TempDir trashFolder;
     FolderTrash trash(trashFolder.path());
     ReviewSession faked(trash, cloud);
-    faked.load(resultOf({writeGroup(dir, "keep.jpg", {"a.jpg", "b.jpg"}, "photo")}),
-               {dir.path()});
+    faked.load(resultOf({writeGroup(dir, "keep.jpg", {"a.jpg", "b.jpg"}, "photo")}), {dir.path()});
     trash.refuse(dir.path("a.jpg"));
     faked.markAllPending(Decision::discard);
     applyAndWait(faked, true);

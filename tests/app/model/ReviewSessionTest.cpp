@@ -49,6 +49,7 @@ using Names = std::vector<std::string>;
 } // namespace
 
 TEST_F(ReviewSessionFixture, LoadTurnsEveryRedundantFileIntoAPair) {
+    EXPECT_FALSE(session.isComplete());
     QSignalSpy selections(&session, &ReviewSession::selectionChanged);
     session.load(resultOf({writeGroup(dir, "keep.jpg", {"a.jpg", "b.jpg", "c.jpg"}, "photo")}),
                  {dir.path("x"), dir.path("y")});
@@ -215,18 +216,4 @@ TEST_F(ReviewSessionFixture, RetryFailedListsFailedPairsAsMarkedRemove) {
     EXPECT_EQ(listed(), (Names{"b.jpg", "c.jpg"}));
     EXPECT_EQ(session.selection(), id("b.jpg"));
     EXPECT_TRUE(session.item(id("b.jpg"))->failureReason.empty());
-}
-
-TEST_F(ReviewSessionFixture, CompleteOnlyWhenEveryPairHasAResult) {
-    EXPECT_FALSE(session.isComplete());
-    session.load(resultOf({writeGroup(dir, "keep.jpg", {"a.jpg", "b.jpg"}, "photo")}),
-                 {dir.path()});
-    session.markAllPending(Decision::keep);
-    std::filesystem::remove(id("b.jpg"));
-    session.mark(id("b.jpg"), Decision::discard);
-    applyAndWait(session, true);
-    EXPECT_EQ(session.item(id("a.jpg"))->state, State::kept);
-    EXPECT_EQ(session.item(id("b.jpg"))->state, State::failed);
-    EXPECT_TRUE(session.isComplete());
-    EXPECT_EQ(session.resolvedCount(), 2);
 }

@@ -1,8 +1,9 @@
 // Saved marks: the state file's place and name, its format, restoring marks in a new session, and
 // files that are corrupt, hostile or huge.
+#include "model/ReviewState.h"
+
 #include "ModelTestSupport.h"
 #include "fs/FileSystem.h"
-#include "model/ReviewState.h"
 
 #include <sys/stat.h>
 
@@ -94,8 +95,8 @@ TEST_F(ReviewStateFixture, MarksSurviveANewSessionOnTheSameRootsInAnyOrder) {
     }
     ReviewSession second;
     second.load(result, {roots[1], roots[0]});
-    EXPECT_EQ(decisions(second), (std::vector{Decision::discard, Decision::undecided,
-                                              Decision::keep}));
+    EXPECT_EQ(decisions(second),
+              (std::vector{Decision::discard, Decision::undecided, Decision::keep}));
     ReviewSession other;
     other.load(result, {roots[0]});
     EXPECT_EQ(decisions(other), none);
@@ -127,12 +128,11 @@ TEST_F(ReviewStateFixture, AcceptsEscapedSlashesAndUndecidedValues) {
         escaped.insert(at, "\\");
     const std::string file = *ReviewState::stateFileForScan(roots);
     dir.write("state/" + std::string(FileSystem::lastComponent(file)),
-              "{\"" + escaped + "\": \"discard\", \"" + dir.path("A/c.mov") +
-                  "\": \"undecided\"}");
+              "{\"" + escaped + "\": \"discard\", \"" + dir.path("A/c.mov") + "\": \"undecided\"}");
     ReviewSession session;
     session.load(result, roots);
-    EXPECT_EQ(decisions(session), (std::vector{Decision::discard, Decision::undecided,
-                                               Decision::undecided}));
+    EXPECT_EQ(decisions(session),
+              (std::vector{Decision::discard, Decision::undecided, Decision::undecided}));
 }
 
 TEST_F(ReviewStateFixture, CorruptOrHostileFilesAreIgnoredWholeAndLeftAlone) {

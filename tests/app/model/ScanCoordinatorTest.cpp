@@ -1,7 +1,8 @@
 // The scan coordinator: a scan in the background, its progress texts on the GUI thread, the
 // elapsed-seconds ticker, and the refusals.
-#include "ModelTestSupport.h"
 #include "model/ScanCoordinator.h"
+
+#include "ModelTestSupport.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -52,6 +53,7 @@ TEST(ScanCoordinatorTest, RefusesEmptyRootsAndChangesNothing) {
 }
 
 TEST(ScanCoordinatorTest, ScansInTheBackgroundAndEndsInAReview) {
+    QLocale::setDefault(QLocale::c());
     TempDir dir;
     const std::string photos = dir.mkdir("Photos"), pictures = dir.mkdir("Pictures");
     const std::string content = randomBytes(4000, 1);

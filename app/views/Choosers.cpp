@@ -1,0 +1,99 @@
+// Open panels built on Qt's own (non-native) file dialog, embedded under a message. The native
+// dialogs of Linux desktops cannot be relied on to return several folders, so the panel's views
+// are switched to extended selection: Ctrl-click and Shift-click pick several folders, and the
+// dialog returns every selected row.
+#include "views/Choosers.h"
+
+#include "views/TextStyle.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace quillmere {
+
+// The panel itself. For the manifest chooser, confirming takes the selected folder or file as it
+// is (Qt's dialog would open a selected folder instead), or the folder shown when nothing is
+// selected.
+class Chooser::Panel : public QFileDialog {
+  public:
+    Panel(Kind kind, QWidget* parent) : QFileDialog(parent), kind_(kind) {}
+
+    QStringList confirmed;
+
+    void accept() override {
+        if (kind_ == Kind::foldersToScan) {
+            // Qt checks that the folders exist, then reports them through filesSelected.
+            QFileDialog::accept();
+            return;
+        }
+        const QStringList files = selectedFiles();
+        const QString location = files.isEmpty() ? directory().absolutePath() : files.first();
+        if (!QFileInfo::exists(location)) {
+            // Lets Qt say that the typed name does not exist.
+            QFileDialog::accept();
+            return;
+        }
+        confirmed = {location};
+        QDialog::accept();
+    }
+
+  private:
+    Kind kind_;
+};
+
+Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
+    : QDialog(parent), kind_(kind), message_(new QLabel(this)), panel_(new Panel(kind, this)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    const bool scan = kind == Kind::foldersToScan;
+    setWindowTitle(scan ? QStringLiteral("Scan Folders")
+                        : QStringLiteral("Open an Earlier Scan's Manifest"));
+
+    message_->setText(
+        scan ? QStringLiteral("Choose one or more folders or drives to scan together for "
+                              "duplicate photos and videos.")
+             : QStringLiteral("Choose the drive you scanned, or a Quillmere manifest."));
+    message_->setWordWrap(true);
+    message_->setFont(TextStyles::font(TextStyle::body, QFont::DemiBold));
+
+    panel_->setWindowFlags(Qt::Widget);
+    panel_->setOption(QFileDialog::DontUseNativeDialog);
+    panel_->setDirectory(folder.isEmpty() ? QDir::homePath() : folder);
+    if (scan) {
+        panel_->setFileMode(QFileDialog::Directory);
+        panel_->setOption(QFileDialog::ShowDirsOnly);
+        panel_->setLabelText(QFileDialog::Accept, QStringLiteral("Scan"));
+        panel_->setLabelText(QFileDialog::FileName, QStringLiteral("Folders:"));
+        for (auto* view : panel_->findChildren<QAbstractItemView*>())
+            if (view->objectName() == QLatin1String("listView") ||
+                view->objectName() == QLatin1String("treeView"))
+                view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        connect(panel_, &QFileDialog::filesSelected, this,
+                [this](const QStringList& files) { panel_->confirmed = files; });
+    } else {
+        panel_->setFileMode(QFileDialog::ExistingFile);
+        panel_->setNameFilters({QStringLiteral("Quillmere manifests (*.json)"),
+                                QStringLiteral("All files (*)")});
+        panel_->setLabelText(QFileDialog::Accept, QStringLiteral("Open"));
+    }
+    connect(panel_, &QDialog::finished, this, [this](int result) {
+        if (result == QDialog::Accepted && !panel_->confirmed.isEmpty())
+            emit chosen(panel_->confirmed);
+        done(result);
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 0);
+    layout->addWidget(message_);
+    layout->addWidget(panel_, 1);
+    resize(760, 520);
+}
+
+QString Chooser::message() const {
+    return message_->text();
+}
+
+} // namespace quillmere

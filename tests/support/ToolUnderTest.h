@@ -1,0 +1,73 @@
+// The built quillmere tool ($QUILLMERE_CLI) run in a working folder of its own, with its home
+// folder, locale and time zone set, so that no end-to-end test depends on the machine; and a
+// snapshot of a folder tree to show that a run changed exactly what it should.
+#pragma once
+
+#include "InteractiveProcess.h"
+#include "RunProcess.h"
+#include "TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quillmere::testing {
+
+struct ToolUnderTest {
+    TempDir work;
+    TempDir home;
+    /// The working folder with links resolved, as the tool prints it.
+    std::string base = std::filesystem::canonical(work.path()).string();
+
+    std::string at(const std::string& relative) const { return base + "/" + relative; }
+
+    ProcessResult run(const std::vector<std::string>& args, ProcessOptions options = {}) const {
+        return runProcess(program(), args, prepared(std::move(options)));
+    }
+
+    /// Starts the tool to be driven step by step.
+    std::unique_ptr<InteractiveProcess> start(const std::vector<std::string>& args,
+                                              ProcessOptions options = {}) const {
+        return std::make_unique<InteractiveProcess>(program(), args, prepared(std::move(options)));
+    }
+
+  private:
+    static std::string program() {
+        const char* cli = std::getenv("QUILLMERE_CLI");
+        if (!cli)
+            throw std::runtime_error("QUILLMERE_CLI is not set");
+        return cli;
+    }
+
+    ProcessOptions prepared(ProcessOptions options) const {
+        options.environment.emplace("LC_ALL", "C.UTF-8");
+        options.environment.emplace("LANG", "C.UTF-8");
+        options.environment.emplace("TZ", "UTC");
+        options.environment.emplace("HOME", home.path());
+        if (options.workingFolder.empty())
+            options.workingFolder = work.path();
+        return options;
+    }
+};
+
+/// Relative path → contents of every file below `folder`; folders read "<folder>" and symbolic
+/// links "-> " and their target.
+inline std::map<std::string, std::string> snapshot(const std::string& folder) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string relative = std::filesystem::relative(entry.path(), folder).string();
+        if (entry.is_symlink())
+            entries[relative] = "-> " + std::filesystem::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            entries[relative] = "<folder>";
+        else
+            entries[relative] = readFile(entry.path().string());
+    }
+    return entries;
+}
+
+} // namespace quillmere::testing
