@@ -88,9 +88,6 @@ int runSetAside(const ScanResult& result, const ScanRunConfig& config, const Con
         }
     }
 
-    // Progress going to a pipe whose reader has gone (quillmere … 2>&1 | head) must not end the
-    // process between two moves; from here on such writes are simply lost.
-    ::signal(SIGPIPE, SIG_IGN);
     Mover mover(
         config.scan.roots, std::string(SkipRules::reviewDirectoryName),
         [&console](const MoveProgress& update) { console.status(SetAside::progressText(update)); });

@@ -8,6 +8,7 @@
 #include "Usage.h"
 #include "scan/ScanResult.h"
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ int run(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away (`quillmere … | head`) must not kill the run between two writes of
+    // the report or two moves: writes to a closed pipe just fail.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const Error& error) {
