@@ -117,6 +117,22 @@ ScanResult DuplicateScanner::scan() {
     return result;
 }
 
+template <typename Phase, typename Body>
+void DuplicateScanner::runStage(std::size_t count, Body body) {
+    // An empty stage reports nothing at all.
+    if (count == 0)
+        return;
+    const auto total = static_cast<std::int64_t>(count);
+    ProgressCounter counter(total, [this](std::int64_t done, std::int64_t all) {
+        report(Phase{done, all});
+    });
+    parallelFor(total, [&](std::int64_t i) {
+        body(static_cast<std::size_t>(i));
+        counter.increment();
+    });
+    report(Phase{total, total});
+}
+
 std::vector<DuplicateScanner::Index> DuplicateScanner::distinctFiles(std::size_t count) const {
     std::unordered_set<FileIdentity, IdentityHash> seen;
     seen.reserve(count);
@@ -152,19 +168,11 @@ DuplicateScanner::sizeCollisions(const std::vector<MediaFile>& files,
 std::vector<DuplicateScanner::Signed>
 DuplicateScanner::signatures(const std::vector<MediaFile>& files,
                              const std::vector<Index>& candidates) {
-    if (candidates.empty())
-        return {};
-    const auto total = static_cast<std::int64_t>(candidates.size());
     std::vector<std::optional<ContentSignature::Digest>> slots(candidates.size());
-    ProgressCounter counter(total, [this](std::int64_t done, std::int64_t all) {
-        report(scanphase::Hashing{done, all});
+    runStage<scanphase::Hashing>(candidates.size(), [&](std::size_t i) {
+        const auto& file = files[candidates[i]];
+        slots[i] = ContentSignature::digest(file.path, file.size);
     });
-    parallelFor(total, [&](std::int64_t i) {
-        const auto& file = files[candidates[static_cast<std::size_t>(i)]];
-        slots[static_cast<std::size_t>(i)] = ContentSignature::digest(file.path, file.size);
-        counter.increment();
-    });
-    report(scanphase::Hashing{total, total});
 
     std::vector<Signed> signedFiles;
     signedFiles.reserve(candidates.size());
@@ -195,19 +203,9 @@ DuplicateScanner::cluster(const std::vector<MediaFile>& files,
 std::vector<DuplicateScanner::Cluster>
 DuplicateScanner::verify(const std::vector<MediaFile>& files,
                          const std::vector<Cluster>& clusters) {
-    if (clusters.empty())
-        return {};
-    const auto total = static_cast<std::int64_t>(clusters.size());
     std::vector<std::vector<Cluster>> slots(clusters.size());
-    ProgressCounter counter(total, [this](std::int64_t done, std::int64_t all) {
-        report(scanphase::Verifying{done, all});
-    });
-    parallelFor(total, [&](std::int64_t i) {
-        slots[static_cast<std::size_t>(i)] =
-            partitionCluster(files, clusters[static_cast<std::size_t>(i)]);
-        counter.increment();
-    });
-    report(scanphase::Verifying{total, total});
+    runStage<scanphase::Verifying>(
+        clusters.size(), [&](std::size_t i) { slots[i] = partitionCluster(files, clusters[i]); });
 
     std::vector<Cluster> verified;
     for (auto& buckets : slots)

@@ -62,6 +62,9 @@ class DuplicateScanner {
                                                  const Cluster& cluster);
     static std::vector<DuplicateGroup> buildGroups(const std::vector<MediaFile>& files,
                                                    const std::vector<Cluster>& verified);
+    /// Runs body(i) for i below count on one worker per core, reporting Phase{done, total} about a
+    /// hundred times and once when the stage is complete.
+    template <typename Phase, typename Body> void runStage(std::size_t count, Body body);
     void report(const ScanPhase& phase) const;
 
     ScanConfig config_;
