@@ -270,8 +270,9 @@ def table(timings_path):
             line += f" {ratio:.2f} |" if ratio is not None else " |"
         print(line)
     print()
+    cold = "; caches dropped before every cold run" if "cold" in modes else ""
     print(f"Runs per cell: {', '.join(map(str, sorted(runs)))} (after one untimed warm-up run "
-          "in the warm columns; caches dropped before every cold run).")
+          f"in the warm columns{cold}).")
     for mode in modes:
         mine = median.get(("quillmere", mode))
         if mine is None:

@@ -1,16 +1,19 @@
 // Open panels built on Qt's own (non-native) file dialog, embedded under a message. The native
 // dialogs of Linux desktops cannot be relied on to return several folders, so the panel's views
 // are switched to extended selection: Ctrl-click and Shift-click pick several folders, and the
-// dialog returns every selected row.
+// dialog returns every selected row. The chooser has buttons of its own because Qt's disable
+// "Open" while no file is selected, where a folder (the one shown) is a valid choice here.
 #include "views/Choosers.h"
 
 #include "views/TextStyle.h"
 
 #include <QAbstractItemView>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace quillmere {
@@ -46,7 +49,8 @@ class Chooser::Panel : public QFileDialog {
 };
 
 Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
-    : QDialog(parent), kind_(kind), message_(new QLabel(this)), panel_(new Panel(kind, this)) {
+    : QDialog(parent), kind_(kind), message_(new QLabel(this)), panel_(new Panel(kind, this)),
+      prompt_(nullptr) {
     setAttribute(Qt::WA_DeleteOnClose);
     const bool scan = kind == Kind::foldersToScan;
     setWindowTitle(scan ? QStringLiteral("Scan Folders")
@@ -65,7 +69,6 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
     if (scan) {
         panel_->setFileMode(QFileDialog::Directory);
         panel_->setOption(QFileDialog::ShowDirsOnly);
-        panel_->setLabelText(QFileDialog::Accept, QStringLiteral("Scan"));
         panel_->setLabelText(QFileDialog::FileName, QStringLiteral("Folders:"));
         for (auto* view : panel_->findChildren<QAbstractItemView*>())
             if (view->objectName() == QLatin1String("listView") ||
@@ -77,7 +80,6 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
         panel_->setFileMode(QFileDialog::ExistingFile);
         panel_->setNameFilters({QStringLiteral("Quillmere manifests (*.json)"),
                                 QStringLiteral("All files (*)")});
-        panel_->setLabelText(QFileDialog::Accept, QStringLiteral("Open"));
     }
     connect(panel_, &QDialog::finished, this, [this](int result) {
         if (result == QDialog::Accepted && !panel_->confirmed.isEmpty())
@@ -85,11 +87,26 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
         done(result);
     });
 
+    if (auto* own = panel_->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+        own->hide();
+    auto* buttons = new QDialogButtonBox(this);
+    prompt_ = buttons->addButton(scan ? QStringLiteral("Scan") : QStringLiteral("Open"),
+                                 QDialogButtonBox::AcceptRole);
+    prompt_->setDefault(true);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, panel_, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, panel_, &QDialog::reject);
+
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 12, 12, 0);
+    layout->setContentsMargins(12, 12, 12, 12);
     layout->addWidget(message_);
     layout->addWidget(panel_, 1);
+    layout->addWidget(buttons);
     resize(760, 520);
+}
+
+QFileDialog& Chooser::panel() {
+    return *panel_;
 }
 
 QString Chooser::message() const {

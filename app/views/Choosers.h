@@ -9,6 +9,7 @@
 
 class QFileDialog;
 class QLabel;
+class QPushButton;
 
 namespace quillmere {
 
@@ -28,9 +29,12 @@ class Chooser : public QDialog {
 
     Kind kind() const { return kind_; }
     /// The embedded file panel.
-    QFileDialog& panel() { return *panel_; }
+    QFileDialog& panel();
     /// The text above the panel.
     QString message() const;
+    /// "Scan" or "Open": confirms what is selected in the panel, or the folder it shows when
+    /// nothing is.
+    QPushButton& promptButton() { return *prompt_; }
 
   signals:
     /// The user confirmed with at least one location, given in the panel's order.
@@ -42,6 +46,7 @@ class Chooser : public QDialog {
     Kind kind_;
     QLabel* message_;
     Panel* panel_;
+    QPushButton* prompt_;
 };
 
 } // namespace quillmere

@@ -1,100 +1,11 @@
-// Shared small controls of the main window.
+// Busy indicator and large buttons of the main window.
 #include "views/Controls.h"
 
-#include "views/Symbols.h"
+#include "views/TextStyle.h"
 
-#include <QEvent>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
-#include <QtMath>
 
 namespace quillmere {
-
-// ---- ElidedLabel
-
-ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QWidget(parent), mode_(mode) {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-}
-
-void ElidedLabel::setText(const QString& text) {
-    if (text_ == text)
-        return;
-    text_ = text;
-    setToolTip(text);
-    updateGeometry();
-    update();
-}
-
-QString ElidedLabel::shownText() const {
-    return fontMetrics().elidedText(text_, mode_, width());
-}
-
-QSize ElidedLabel::sizeHint() const {
-    return {fontMetrics().horizontalAdvance(text_), fontMetrics().height()};
-}
-
-QSize ElidedLabel::minimumSizeHint() const {
-    return {fontMetrics().horizontalAdvance(QStringLiteral("…")) * 3, fontMetrics().height()};
-}
-
-void ElidedLabel::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setPen(palette().color(foregroundRole()));
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shownText());
-}
-
-// ---- SymbolLabel
-
-SymbolLabel::SymbolLabel(const QString& symbol, const QString& text, Palette::Role role,
-                         const QFont& font, QWidget* parent)
-    : QWidget(parent), symbol_(symbol), role_(role), icon_(new QLabel(this)),
-      text_(new QLabel(text, this)) {
-    text_->setFont(font);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(5);
-    layout->addWidget(icon_);
-    layout->addWidget(text_);
-    redraw();
-}
-
-QString SymbolLabel::text() const {
-    return text_->text();
-}
-
-void SymbolLabel::setText(const QString& text) {
-    text_->setText(text);
-}
-
-void SymbolLabel::setSymbol(const QString& symbol) {
-    if (symbol_ == symbol)
-        return;
-    symbol_ = symbol;
-    redraw();
-}
-
-void SymbolLabel::setRole(Palette::Role role) {
-    if (role_ == role)
-        return;
-    role_ = role;
-    redraw();
-}
-
-void SymbolLabel::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
-        redraw();
-}
-
-void SymbolLabel::redraw() {
-    // The symbol is as tall as the text's capitals and descenders, like a glyph of the font.
-    const int size = QFontMetrics(text_->font()).height();
-    icon_->setVisible(!symbol_.isEmpty());
-    icon_->setPixmap(Symbols::pixmap(symbol_, size, Palette::color(role_, palette()),
-                                     devicePixelRatioF()));
-    Palette::setForeground(*text_, role_);
-}
 
 // ---- Spinner
 
@@ -160,18 +71,6 @@ QPushButton* large(const QString& title, QWidget* parent) {
     button->setFont(TextStyles::font(TextStyle::body));
     button->setMinimumHeight(30);
     button->setStyleSheet(QStringLiteral("QPushButton { padding: 6px 18px; }"));
-    return button;
-}
-
-QPushButton* link(const QString& title, TextStyle style, QWidget* parent) {
-    auto* button = new QPushButton(title, parent);
-    button->setFont(TextStyles::font(style));
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral(
-        "QPushButton { border: none; background: transparent; color: palette(link);"
-        " padding: 0; text-align: left; }"
-        "QPushButton:hover { text-decoration: underline; }"));
     return button;
 }
 

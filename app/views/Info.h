@@ -5,7 +5,6 @@
 #include <QIcon>
 #include <QString>
 #include <QUrl>
-
 #include <optional>
 
 namespace quillmere::Info {

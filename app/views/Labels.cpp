@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QResizeEvent>
 #include <QTextDocument>
-
 #include <cmath>
 
 namespace quillmere {
@@ -56,7 +55,7 @@ QString SymbolLabel::text() const {
 
 ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QLabel(parent), mode_(mode) {
     setTextFormat(Qt::PlainText);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
 void ElidedLabel::setFullText(const QString& text) {
@@ -103,6 +102,11 @@ SelectableText::SelectableText(const QString& text, const QFont& font, const QCo
     setPalette(colours);
     setPlainText(text);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    fitHeight();
+}
+
+void SelectableText::setText(const QString& text) {
+    setPlainText(text);
     fitHeight();
 }
 

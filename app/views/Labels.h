@@ -69,6 +69,7 @@ class SelectableText : public QTextEdit {
                    QWidget* parent = nullptr);
 
     QString text() const { return toPlainText(); }
+    void setText(const QString& text);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

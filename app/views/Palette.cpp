@@ -24,7 +24,8 @@ QColor blend(const QColor& under, const QColor& over, double amount) {
 } // namespace
 
 bool isDark(const QPalette& palette) {
-    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+    return palette.color(QPalette::Window).lightness() <
+           palette.color(QPalette::WindowText).lightness();
 }
 
 QColor color(Role role, const QPalette& palette) {
@@ -67,8 +68,15 @@ QColor bar(const QPalette& palette) {
 }
 
 void setForeground(QWidget& widget, Role role) {
+    // The text colour the widget had before its first tint is what every role derives from, so
+    // tinting again starts from it rather than from the last tint.
+    static constexpr const char* untinted = "quillmereUntintedText";
     QPalette palette = widget.palette();
-    const QColor colour = color(role, palette);
+    if (!widget.property(untinted).isValid())
+        widget.setProperty(untinted, palette.color(QPalette::WindowText));
+    QPalette base = palette;
+    base.setColor(QPalette::WindowText, widget.property(untinted).value<QColor>());
+    const QColor colour = color(role, base);
     for (const auto part : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(part, colour);
     widget.setPalette(palette);

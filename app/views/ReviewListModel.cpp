@@ -12,7 +12,7 @@ namespace quillmere {
 namespace {
 
 // Beyond this many rows to move at once, rebuilding is cheaper for the view than moving each.
-constexpr std::size_t maxRowsMoved = 2000;
+constexpr std::size_t maxRowsMoved = 1000;
 
 } // namespace
 

@@ -21,8 +21,7 @@ class ReviewListModel : public QAbstractListModel {
     Q_OBJECT
 
   public:
-    /// Qt::UserRole holds the pair's id; the display text is the duplicate's file name and the
-    /// tooltip the row's help text.
+    /// Qt::UserRole holds the pair's id; the display text is the duplicate's file name.
     static constexpr int idRole = Qt::UserRole;
 
     explicit ReviewListModel(ReviewSession& session, QObject* parent = nullptr);

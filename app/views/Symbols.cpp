@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <cmath>
 #include <functional>
 #include <map>
@@ -177,7 +176,8 @@ void arrowArc(Pen& pen, double radius, double start, double span) {
     const QPointF along(-std::sin(end) * direction, -std::cos(end) * direction);
     const QPointF across(along.y(), -along.x());
     constexpr double size = 3.2;
-    pen.stroke(polyline({tip - along * size + across * size, tip, tip - along * size - across * size}));
+    pen.stroke(
+        polyline({tip - along * size + across * size, tip, tip - along * size - across * size}));
 }
 
 using Drawing = std::function<void(Pen&)>;
@@ -273,11 +273,15 @@ const std::map<QString, Drawing>& drawings() {
          }},
         {"tray",
          [](Pen& pen) {
-             pen.stroke(polygon({{3.5, 13}, {6.5, 5}, {17.5, 5}, {20.5, 13}, {20.5, 19}, {3.5, 19}}));
-             pen.stroke(polyline({{3.5, 13}, {8.5, 13}, {9.8, 15.3}, {14.2, 15.3}, {15.5, 13},
-                                  {20.5, 13}}));
+             pen.stroke(
+                 polygon({{3.5, 13}, {6.5, 5}, {17.5, 5}, {20.5, 13}, {20.5, 19}, {3.5, 19}}));
+             pen.stroke(polyline(
+                 {{3.5, 13}, {8.5, 13}, {9.8, 15.3}, {14.2, 15.3}, {15.5, 13}, {20.5, 13}}));
          }},
-        {"play.fill", [](Pen& pen) { pen.fillRounded(polygon({{7, 4.5}, {19, 12}, {7, 19.5}}), 2.0); }},
+        {"play.fill",
+         [](Pen& pen) {
+             pen.fillRounded(polygon({{7, 4.5}, {19, 12}, {7, 19.5}}), 2.0);
+         }},
         {"pause.fill",
          [](Pen& pen) {
              pen.fill(roundedRect(6, 4.5, 4.2, 15, 1.2));

@@ -3,23 +3,22 @@
 #pragma once
 
 #include <QFont>
-
 #include <optional>
 
 namespace quillmere {
 
 enum class TextStyle {
-    largeTitle, ///< 26
-    title,      ///< 22
-    title2,     ///< 17
-    title3,     ///< 15
-    headline,   ///< 13, bold
-    body,       ///< 13
-    callout,    ///< 12
+    largeTitle,  ///< 26
+    title,       ///< 22
+    title2,      ///< 17
+    title3,      ///< 15
+    headline,    ///< 13, bold
+    body,        ///< 13
+    callout,     ///< 12
     subheadline, ///< 11
-    footnote,   ///< 10
-    caption,    ///< 10
-    caption2,   ///< 10, the smallest
+    footnote,    ///< 10
+    caption,     ///< 10
+    caption2,    ///< 10, the smallest
 };
 
 enum class FontDesign { standard, monospaced };

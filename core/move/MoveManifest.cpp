@@ -73,7 +73,13 @@ std::optional<system_clock::time_point> parseDateTime(std::string_view text) {
         if (text[19] == '-')
             offset = -offset;
     }
-    return sys_days{date} + hours{*hour} + minutes{*minute} + seconds{*second} - offset;
+    const sys_seconds utc =
+        sys_days{date} + hours{*hour} + minutes{*minute} + seconds{*second} - offset;
+    // The clock counts nanoseconds in 64 bits, so only the years from about 1678 to 2262 fit.
+    using Clock = system_clock::time_point;
+    if (utc < ceil<seconds>(Clock::min()) || utc > floor<seconds>(Clock::max()))
+        return std::nullopt;
+    return Clock(utc);
 }
 
 // A value is quoted in a message only when short, so that a huge one cannot swamp it.

@@ -46,6 +46,25 @@ bool sameFile(const std::string& a, const std::string& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+// What the file system shows of a change to a file: identity, size and modification time.
+struct FileState {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    std::int64_t modifiedSeconds;
+    long modifiedNanoseconds;
+    friend bool operator==(const FileState&, const FileState&) = default;
+};
+
+// The state of the entry at `path` itself, or of what a link there leads to.
+std::optional<FileState> stateOf(const std::string& path, bool followLinks) {
+    struct stat info {};
+    if ((followLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0)
+        return std::nullopt;
+    return FileState{info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec,
+                     info.st_mtim.tv_nsec};
+}
+
 std::string withTrailingSlash(std::string path) {
     if (path.empty() || path.back() != '/')
         path += '/';
@@ -169,7 +188,10 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
             skip("is the same file as " + item.keep);
             continue;
         }
-        if (!ContentSignature::verifyIdentical(item.keep, item.path)) {
+        const auto keepBefore = stateOf(item.keep, true);
+        const auto fileBefore = stateOf(item.path, false);
+        if (!keepBefore || !fileBefore ||
+            !ContentSignature::verifyIdentical(item.keep, item.path)) {
             skip("no longer byte-identical to " + item.keep);
             continue;
         }
@@ -178,7 +200,9 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
             skip("is outside every scan root");
             continue;
         }
-        const auto& [root, relative] = *place;
+        // Named references, not a structured binding: the lambda below captures `root`.
+        const std::string& root = place->first;
+        const std::string& relative = place->second;
         const std::string folder = FileSystem::join(root, reviewDirectoryName_);
         std::string destination = availableDestination(folder, relative);
         // A move that the manifest could not record would be a file the undo cannot find.
@@ -203,6 +227,13 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
             skip("move failed: " + FileSystem::describeErrno(error));
             continue;
         }
+        // A write to either file during or after the comparison would make the record claim a
+        // copy that is not one: such a file goes back. Should that fail, it stays recorded.
+        if ((stateOf(destination, false) != fileBefore || stateOf(item.keep, true) != keepBefore) &&
+            renameNoReplace(destination, item.path) == 0) {
+            skip("no longer byte-identical to " + item.keep);
+            continue;
+        }
         MoveRecord record{item.path, destination, item.size, item.keep};
         auto rootRecords = std::find_if(recordsByRoot.begin(), recordsByRoot.end(),
                                         [&](const auto& entry) { return entry.first == root; });
@@ -214,15 +245,29 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
     send(moveprogress::Moving{done, total});
 
     // Every root's manifest is attempted even after one fails, so that one full or read-only
-    // volume does not leave the moves of the other roots unrecorded.
+    // volume does not leave the moves of the other roots unrecorded. The moves of a root whose
+    // manifest cannot be written are put back: the undo could not find them without it.
     std::optional<Error> firstFailure;
     for (const auto& [root, records] : recordsByRoot) {
         try {
             outcome.manifestURLs.push_back(writeManifest(records, root));
         } catch (const Error& error) {
+            std::string stranded;
+            for (auto record = records.rbegin(); record != records.rend(); ++record) {
+                try {
+                    restore(*record);
+                } catch (const std::exception&) {
+                    stranded += (stranded.empty() ? "" : ", ") + record->to;
+                }
+            }
             if (!firstFailure)
-                firstFailure =
-                    Error("the manifest of " + root + " could not be written: " + error.what());
+                firstFailure = Error(
+                    "the manifest of " + root + " could not be written: " + error.what() +
+                    (stranded.empty() ? "; the " + std::to_string(records.size()) +
+                                            " file(s) moved there were put back"
+                                      : "; these moved files could not be put back and are in "
+                                        "no manifest: " +
+                                            stranded));
         }
     }
     if (firstFailure)
@@ -302,6 +347,9 @@ MoveManifest Mover::readManifest(const std::string& path) {
 }
 
 std::optional<std::string> Mover::recordRefusal(const MoveRecord& record, const std::string& root) {
+    // A system call sees a path only up to its first NUL: a different path from the one checked.
+    if (record.from.find('\0') != std::string::npos || record.to.find('\0') != std::string::npos)
+        return "refused: a path contains a NUL character";
     if (!isPlainAbsolute(record.from))
         return "refused: the original path is not absolute or contains \".\" or \"..\"";
     if (!isPlainAbsolute(record.to))

@@ -86,8 +86,8 @@ class Mover {
     static void restore(const MoveRecord& record);
 
     /// Why a record of the manifest of `root` must not be acted on, or nothing: both paths must
-    /// be absolute without "." or ".." components, and `to` must lie inside the root's review
-    /// folder, also once links are resolved. A manifest is input from disk, so undo() checks
+    /// be absolute without "." or ".." components or a NUL, and `to` must lie inside the root's
+    /// review folder, also once links are resolved. A manifest is input from disk, so undo() checks
     /// every record with this before restoring it.
     static std::optional<std::string> recordRefusal(const MoveRecord& record,
                                                     const std::string& root);

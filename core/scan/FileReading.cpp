@@ -2,21 +2,31 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillmere::FileReading {
 
 int open(const std::string& path, Access access) {
+    // Candidates are regular files, but the path may have been replaced since the walk: a link
+    // must not be read through (O_NOFOLLOW), and opening a named pipe must not wait for a writer
+    // that never comes (O_NONBLOCK, which changes nothing for a regular file).
+    constexpr int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     // O_NOATIME keeps a scan from leaving traces on the files it reads; the kernel allows it only
     // to the file's owner (or root), so fall back to a plain open.
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+        fd = ::open(path.c_str(), flags | O_NOATIME);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0 && errno == EPERM) {
         do {
-            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            fd = ::open(path.c_str(), flags);
         } while (fd < 0 && errno == EINTR);
+    }
+    struct stat status;
+    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(fd);
+        return -1;
     }
     if (fd >= 0) {
         ::posix_fadvise(fd, 0, 0,

@@ -10,7 +10,8 @@ namespace quillmere::FileReading {
 /// Access pattern hint given to the kernel for a newly opened file.
 enum class Access { sequential, random };
 
-/// Opens read-only (O_NOATIME where permitted); -1 on failure.
+/// Opens a regular file read-only (O_NOATIME where permitted); -1 on failure, and for a link, a
+/// pipe, a device or a folder, none of which is ever read.
 int open(const std::string& path, Access access);
 
 class Descriptor {

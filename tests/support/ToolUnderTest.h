@@ -1,6 +1,7 @@
 // The built quillmere tool ($QUILLMERE_CLI) run in a working folder of its own, with its home
-// folder, locale and time zone set, so that no end-to-end test depends on the machine; and a
-// snapshot of a folder tree to show that a run changed exactly what it should.
+// folder, locale and time zone set, so that no end-to-end test depends on the machine, as this
+// user or as an unprivileged one; and a snapshot of a folder tree to show that a run changed
+// exactly what it should.
 #pragma once
 
 #include "InteractiveProcess.h"
@@ -11,8 +12,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace quillmere::testing {
@@ -35,12 +39,51 @@ struct ToolUnderTest {
         return std::make_unique<InteractiveProcess>(program(), args, prepared(std::move(options)));
     }
 
+    /// Why permissions cannot be tested here, or nothing. Root reads and writes everything, so a
+    /// test run as root (as CI is) runs the tool as the user nobody through setpriv.
+    static std::optional<std::string> whyNoUnprivilegedRun() {
+        if (::geteuid() == 0 && !std::filesystem::exists(setpriv))
+            return std::string(setpriv) + " is needed to drop root privileges";
+        return std::nullopt;
+    }
+
+    /// Runs the tool as an unprivileged user: nobody when this process is root, else this user.
+    /// The working folder is opened to everyone so that the tool can write its reports there.
+    ProcessResult runUnprivileged(const std::vector<std::string>& args,
+                                  ProcessOptions options = {}) const {
+        const auto [command, arguments] = unprivileged(args);
+        return runProcess(command, arguments, prepared(std::move(options)));
+    }
+
+    /// startUnprivileged is to start what runUnprivileged is to run.
+    std::unique_ptr<InteractiveProcess> startUnprivileged(const std::vector<std::string>& args,
+                                                          ProcessOptions options = {}) const {
+        const auto [command, arguments] = unprivileged(args);
+        return std::make_unique<InteractiveProcess>(command, arguments,
+                                                    prepared(std::move(options)));
+    }
+
   private:
+    static constexpr const char* setpriv = "/usr/bin/setpriv";
+    static constexpr const char* nobody = "65534";
+
     static std::string program() {
         const char* cli = std::getenv("QUILLMERE_CLI");
         if (!cli)
             throw std::runtime_error("QUILLMERE_CLI is not set");
         return cli;
+    }
+
+    std::pair<std::string, std::vector<std::string>>
+    unprivileged(const std::vector<std::string>& args) const {
+        std::filesystem::permissions(work.path(), std::filesystem::perms::all);
+        if (::geteuid() != 0)
+            return {program(), args};
+        std::vector<std::string> arguments{std::string("--reuid=") + nobody,
+                                           std::string("--regid=") + nobody, "--clear-groups",
+                                           program()};
+        arguments.insert(arguments.end(), args.begin(), args.end());
+        return {setpriv, arguments};
     }
 
     ProcessOptions prepared(ProcessOptions options) const {

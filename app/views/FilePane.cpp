@@ -1,0 +1,236 @@
+// One side of the comparison.
+#include "views/FilePane.h"
+
+#include "fs/FileSystem.h"
+#include "report/ReportWriter.h"
+#include "scan/SkipRules.h"
+#include "views/FileManager.h"
+#include "views/Labels.h"
+#include "views/Palette.h"
+#include "views/PlayerView.h"
+#include "views/PreviewImage.h"
+#include "views/Symbols.h"
+#include "views/TextStyle.h"
+
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QVBoxLayout>
+
+namespace quillmere {
+
+namespace {
+
+/// Height of the details block, in points.
+constexpr int detailsHeight = 132;
+/// Size a pane's picture is asked for, in points.
+constexpr double previewSize = 900;
+
+QString fileName(const QString& path) {
+    return QString::fromStdString(std::string(FileSystem::lastComponent(path.toStdString())));
+}
+
+QLabel* captionLabel(const QString& text, Palette::Role colour, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(TextStyles::font(TextStyle::caption));
+    Palette::setForeground(*label, colour);
+    return label;
+}
+
+/// The notice shown instead of a picture when the file is not on disk.
+QWidget* fileNotFound(QWidget* parent) {
+    auto* notice = new QWidget(parent);
+    notice->setObjectName(QStringLiteral("fileNotFound"));
+    auto* layout = new QVBoxLayout(notice);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setSpacing(8);
+    layout->addStretch(1);
+    auto* symbol = new QLabel(notice);
+    symbol->setPixmap(Symbols::pixmap(QStringLiteral("exclamationmark.triangle"), 40,
+                                      Palette::color(Palette::Role::secondary, notice->palette()),
+                                      notice->devicePixelRatioF()));
+    layout->addWidget(symbol, 0, Qt::AlignHCenter);
+    auto* title = new QLabel(QStringLiteral("File not found"), notice);
+    title->setObjectName(QStringLiteral("title"));
+    title->setFont(TextStyles::font(TextStyle::title3, QFont::Bold));
+    layout->addWidget(title, 0, Qt::AlignHCenter);
+    auto* description =
+        new QLabel(QStringLiteral("It may have been moved or deleted outside Quillmere."), notice);
+    description->setObjectName(QStringLiteral("description"));
+    description->setFont(TextStyles::font(TextStyle::callout));
+    description->setAlignment(Qt::AlignHCenter);
+    description->setWordWrap(true);
+    Palette::setForeground(*description, Palette::Role::secondary);
+    layout->addWidget(description);
+    layout->addStretch(1);
+    return notice;
+}
+
+} // namespace
+
+FilePane::FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget* parent)
+    : QWidget(parent), url_(url), role_(std::move(role)), player_(player),
+      preview_(new QWidget(this)), previewLayout_(new QVBoxLayout(preview_)) {
+    Palette::setBackground(*this, Palette::windowBackground(palette()));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(roleRow());
+
+    preview_->setObjectName(QStringLiteral("previewArea"));
+    Palette::setBackground(*preview_, Palette::textBackground(palette()));
+    previewLayout_->setContentsMargins(0, 0, 0, 0);
+    preview_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    layout->addWidget(preview_, 1);
+    layout->addWidget(details());
+}
+
+bool FilePane::isInReviewFolder(const QString& path) {
+    const QString review =
+        QString::fromUtf8(SkipRules::reviewDirectoryName.data(),
+                          static_cast<qsizetype>(SkipRules::reviewDirectoryName.size()));
+    return path.split(QLatin1Char('/')).contains(review);
+}
+
+QWidget* FilePane::roleRow() {
+    const bool kept = std::holds_alternative<Kept>(role_);
+    const auto* duplicate = std::get_if<Duplicate>(&role_);
+    const QString caption = kept                      ? QStringLiteral("Keeping this one")
+                            : duplicate->originalPath ? QStringLiteral("In the review folder")
+                                                      : QStringLiteral("Duplicate");
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(12, 8, 12, 8);
+    layout->setSpacing(6);
+    auto* label = new SymbolLabel(kept ? QStringLiteral("checkmark.circle.fill")
+                                       : QStringLiteral("doc.on.doc.fill"),
+                                  caption, TextStyles::font(TextStyle::caption, QFont::DemiBold),
+                                  kept ? Palette::Role::green : Palette::Role::orange, row);
+    label->setObjectName(QStringLiteral("roleCaption"));
+    // The symbol keeps its role colour; the caption itself is in the primary colour.
+    Palette::setForeground(label->textLabel(), Palette::Role::primary);
+    layout->addWidget(label);
+    layout->addStretch(1);
+    return row;
+}
+
+QWidget* FilePane::details() {
+    auto* block = new QWidget(this);
+    block->setObjectName(QStringLiteral("details"));
+    block->setFixedHeight(detailsHeight);
+    auto* layout = new QVBoxLayout(block);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(4);
+
+    auto* name = new ElidedLabel(Qt::ElideMiddle, block);
+    name->setObjectName(QStringLiteral("fileName"));
+    name->setFont(TextStyles::font(TextStyle::body, std::nullopt, FontDesign::monospaced));
+    name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    name->setFullText(fileName(url_));
+    layout->addWidget(name);
+
+    const QFont code = TextStyles::font(TextStyle::caption, std::nullopt, FontDesign::monospaced);
+    auto* path = new SelectableText(
+        url_, code,
+        Palette::color(isInReviewFolder(url_) ? Palette::Role::orange : Palette::Role::secondary,
+                       palette()),
+        block);
+    path->setObjectName(QStringLiteral("path"));
+    layout->addWidget(path);
+
+    if (const auto* duplicate = std::get_if<Duplicate>(&role_);
+        duplicate && duplicate->originalPath) {
+        auto* original =
+            new SelectableText(QStringLiteral("Originally at  ") + *duplicate->originalPath, code,
+                               Palette::color(Palette::Role::tertiary, palette()), block);
+        original->setObjectName(QStringLiteral("originalPath"));
+        layout->addWidget(original);
+    }
+
+    factsRow_ = new QWidget(block);
+    factsRow_->setObjectName(QStringLiteral("facts"));
+    auto* facts = new QHBoxLayout(factsRow_);
+    facts->setContentsMargins(0, 0, 0, 0);
+    facts->setSpacing(10);
+    factsRow_->setMinimumHeight(QFontMetrics(TextStyles::font(TextStyle::caption)).height());
+    layout->addWidget(factsRow_);
+
+    captured_ = captionLabel(QString(), Palette::Role::secondary, block);
+    captured_->setObjectName(QStringLiteral("captured"));
+    captured_->hide();
+    layout->addWidget(captured_);
+
+    auto* links = new QHBoxLayout;
+    links->setContentsMargins(0, 2, 0, 0);
+    links->setSpacing(8);
+    const QFont caption = TextStyles::font(TextStyle::caption);
+    auto* reveal = new LinkButton(QStringLiteral("Show in Finder"), caption, block);
+    connect(reveal, &QPushButton::clicked, this, [this] { FileManager::reveal(url_); });
+    auto* open = new LinkButton(QStringLiteral("Open"), caption, block);
+    connect(open, &QPushButton::clicked, this, [this] { FileManager::open(url_); });
+    links->addWidget(reveal);
+    links->addWidget(open);
+    links->addStretch(1);
+    layout->addLayout(links);
+    layout->addStretch(1);
+    return block;
+}
+
+void FilePane::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!refreshed_)
+        refresh();
+}
+
+void FilePane::refresh() {
+    refreshed_ = true;
+    exists_ = FileSystem::exists(url_.toStdString());
+    showPreview();
+    auto* watcher = new QFutureWatcher<FileMetadata>(this);
+    connect(watcher, &QFutureWatcher<FileMetadata>::finished, this, [this, watcher] {
+        metadata_ = watcher->result();
+        watcher->deleteLater();
+        showMetadata();
+        emit metadataLoaded();
+    });
+    watcher->setFuture(FileMetadata::load(url_));
+}
+
+void FilePane::showPreview() {
+    QWidget* content = nullptr;
+    if (!exists_) {
+        previewLayout_->setContentsMargins(0, 0, 0, 0);
+        content = fileNotFound(preview_);
+    } else if (player_) {
+        previewLayout_->setContentsMargins(0, 0, 0, 0);
+        content = new PlayerView(player_, preview_);
+    } else {
+        previewLayout_->setContentsMargins(8, 8, 8, 8);
+        content = new PreviewImage(url_, previewSize, PreviewImage::ContentMode::fit, preview_);
+    }
+    previewLayout_->addWidget(content);
+    content->show();
+}
+
+void FilePane::showMetadata() {
+    auto* facts = static_cast<QHBoxLayout*>(factsRow_->layout());
+    // A file that is not there has no size to show; "0.0 B" would claim it is empty.
+    if (exists_)
+        facts->addWidget(
+            captionLabel(QString::fromStdString(ReportWriter::humanSize(metadata_->sizeBytes)),
+                         Palette::Role::secondary, factsRow_));
+    for (const auto& text : {metadata_->dimensionsText(), metadata_->durationText()})
+        if (text)
+            facts->addWidget(captionLabel(*text, Palette::Role::secondary, factsRow_));
+    facts->addStretch(1);
+    if (metadata_->captured) {
+        captured_->setText(
+            QStringLiteral("Captured ") +
+            QLocale().toString(metadata_->captured->toLocalTime(), QLocale::ShortFormat));
+        captured_->show();
+    }
+}
+
+} // namespace quillmere

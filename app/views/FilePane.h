@@ -1,0 +1,77 @@
+// One side of the comparison: which copy this is, a large preview or the video player, and the
+// file's name, full path and details, with buttons to show it in the file manager or open it.
+#pragma once
+
+#include "model/FileMetadata.h"
+
+#include <QMediaPlayer>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <variant>
+
+class QLabel;
+class QVBoxLayout;
+
+namespace quillmere {
+
+class FilePane : public QWidget {
+    Q_OBJECT
+
+  public:
+    /// The copy that is kept (the left pane).
+    struct Kept {
+        friend bool operator==(const Kept&, const Kept&) = default;
+    };
+    /// The duplicate under judgement (the right pane); for a pair set aside by an earlier run,
+    /// the path the file had before it was moved.
+    struct Duplicate {
+        std::optional<QString> originalPath;
+        friend bool operator==(const Duplicate&, const Duplicate&) = default;
+    };
+    using Role = std::variant<Kept, Duplicate>;
+
+    /// The pane refreshes (existence check, then details) when it is first shown. `player`, when
+    /// given, is shown instead of a picture and is not owned.
+    FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget* parent = nullptr);
+
+    const QString& url() const { return url_; }
+    const Role& role() const { return role_; }
+    QMediaPlayer* player() const { return player_; }
+    /// The details, once loaded.
+    const std::optional<FileMetadata>& metadata() const { return metadata_; }
+    /// Whether the file was on disk at the last check.
+    bool exists() const { return exists_; }
+
+    /// Whether a component of the path is the review folder's name.
+    static bool isInReviewFolder(const QString& path);
+
+  signals:
+    /// The details of the file have arrived and are shown.
+    void metadataLoaded();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QWidget* roleRow();
+    QWidget* details();
+    void refresh();
+    void showPreview();
+    void showMetadata();
+
+    QString url_;
+    Role role_;
+    QPointer<QMediaPlayer> player_;
+    std::optional<FileMetadata> metadata_;
+    bool exists_ = true;
+    bool refreshed_ = false;
+
+    QWidget* preview_;
+    QVBoxLayout* previewLayout_;
+    QWidget* factsRow_ = nullptr;
+    QLabel* captured_ = nullptr;
+};
+
+} // namespace quillmere

@@ -1,0 +1,72 @@
+// One line of the review list, painted rather than built from widgets so that a list of tens of
+// thousands of pairs stays light: the duplicate's thumbnail, name, folder and size, a film symbol
+// for videos, and a badge saying where the pair stands. The list model gives each row's item id
+// as Qt::UserRole data.
+#pragma once
+
+#include "model/ReviewItem.h"
+#include "views/Palette.h"
+
+#include <QCache>
+#include <QImage>
+#include <QSet>
+#include <QStyledItemDelegate>
+#include <optional>
+
+namespace quillmere {
+
+class ReviewSession;
+class ThumbnailLoader;
+
+class ReviewRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+  public:
+    /// The symbol and colour marking a pair's standing.
+    struct Badge {
+        QString symbol;
+        Palette::Role colour;
+        friend bool operator==(const Badge&, const Badge&) = default;
+    };
+
+    /// Row height in points.
+    static constexpr int rowHeight = 52;
+    /// Edge of the thumbnail frame in points.
+    static constexpr int thumbnailFrame = 46;
+    /// Size the thumbnail picture is asked for, in points.
+    static constexpr double thumbnailSize = 128;
+
+    /// Reads the items from `session`; pictures come from `loader`, or the app's shared one.
+    explicit ReviewRowDelegate(ReviewSession& session, QObject* parent = nullptr,
+                               ThumbnailLoader* loader = nullptr);
+
+    /// Shown on hover: "Left alone — " + the reason for a failed pair, else the duplicate's path.
+    static QString helpText(const ReviewItem& item);
+    /// By state first, then, for a pending pair, by decision; none for an unmarked pending pair.
+    static std::optional<Badge> badgeFor(const ReviewItem& item);
+    /// The name of the folder holding the duplicate.
+    static QString folderName(const ReviewItem& item);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+  private:
+    /// The picture of `path` if it has arrived; asks for it otherwise, and repaints the row when
+    /// it comes.
+    const QImage* thumbnail(const QString& path, const QModelIndex& index,
+                            const QWidget* view) const;
+    void paintThumbnail(QPainter& painter, const QRect& frame, const QString& path,
+                        const QModelIndex& index, const QWidget* view,
+                        const QPalette& palette) const;
+
+    ReviewSession& session_;
+    ThumbnailLoader& loader_;
+    /// Pictures that arrived, for rows scrolled past recently; a failed picture is a null image.
+    mutable QCache<QString, QImage> thumbnails_{400};
+    mutable QSet<QString> requested_;
+};
+
+} // namespace quillmere
