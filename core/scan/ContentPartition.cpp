@@ -20,8 +20,9 @@ namespace {
 using FileReading::Descriptor;
 
 // Buffer memory one partition may use, shared by the members of the group being read.
-constexpr std::int64_t bufferBudget = 32 * 1024 * 1024;
+constexpr std::int64_t bufferBudget = 4 * 1024 * 1024;
 constexpr std::int64_t smallestBlock = 4096;
+constexpr std::int64_t largestBlock = 256 * 1024;
 // Larger clusters reopen their files for every block instead of holding a descriptor each.
 constexpr std::size_t mostOpenFiles = 64;
 
@@ -62,7 +63,7 @@ class Partition {
     std::int64_t blockLength(const Pending& group) const {
         std::int64_t length =
             std::clamp<std::int64_t>(bufferBudget / static_cast<std::int64_t>(group.members.size()),
-                                     smallestBlock, ContentSignature::compareBlockSize);
+                                     smallestBlock, largestBlock);
         // Files are expected to end at their enumerated size: one byte past it proves the end
         // without a buffer per member sized for a block.
         std::int64_t expected = 0;
@@ -125,7 +126,8 @@ class Partition {
                            std::int64_t offset) const {
         if (member.file.valid())
             return FileReading::fill(member.file.get(), bytes, length, offset);
-        const Descriptor file(FileReading::open(*member.path, FileReading::Access::sequential));
+        const Descriptor file(
+            FileReading::open(*member.path, FileReading::Access::sequential, member.expectedSize));
         return file.valid() ? FileReading::fill(file.get(), bytes, length, offset) : -1;
     }
 
@@ -153,8 +155,8 @@ DuplicateScanner::partitionCluster(const std::vector<MediaFile>& files, const Cl
         return {cluster};
     if (members.size() <= mostOpenFiles)
         for (auto& member : members)
-            member.file =
-                Descriptor(FileReading::open(*member.path, FileReading::Access::sequential));
+            member.file = Descriptor(FileReading::open(
+                *member.path, FileReading::Access::sequential, member.expectedSize));
 
     // Positions within the cluster, so that buckets and their files keep the cluster's order.
     std::vector<std::vector<std::size_t>> buckets;

@@ -68,9 +68,10 @@ bool compareContents(const std::string& a, const std::string& b) {
 
 std::optional<Digest> digest(const std::string& path, std::int64_t size) {
     // A large file is read at two places only: no read-ahead into the middle.
-    const Descriptor file(FileReading::open(path, size > largeFileThreshold
-                                                      ? FileReading::Access::random
-                                                      : FileReading::Access::sequential));
+    const Descriptor file(FileReading::open(
+        path,
+        size > largeFileThreshold ? FileReading::Access::random : FileReading::Access::sequential,
+        size));
     if (!file.valid())
         return std::nullopt;
 

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -203,9 +204,19 @@ DuplicateScanner::cluster(const std::vector<MediaFile>& files,
 std::vector<DuplicateScanner::Cluster>
 DuplicateScanner::verify(const std::vector<MediaFile>& files,
                          const std::vector<Cluster>& clusters) {
+    // Largest clusters first, so that no worker is left alone with a big one at the end; each
+    // result still lands in its cluster's own slot.
+    std::vector<std::size_t> order(clusters.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    auto bytes = [&](std::size_t i) {
+        return files[clusters[i].front()].size * static_cast<std::int64_t>(clusters[i].size());
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return bytes(a) > bytes(b); });
     std::vector<std::vector<Cluster>> slots(clusters.size());
-    runStage<scanphase::Verifying>(
-        clusters.size(), [&](std::size_t i) { slots[i] = partitionCluster(files, clusters[i]); });
+    runStage<scanphase::Verifying>(clusters.size(), [&](std::size_t k) {
+        slots[order[k]] = partitionCluster(files, clusters[order[k]]);
+    });
 
     std::vector<Cluster> verified;
     for (auto& buckets : slots)

@@ -7,7 +7,7 @@
 
 namespace quillmere::FileReading {
 
-int open(const std::string& path, Access access) {
+int open(const std::string& path, Access access, std::int64_t expectedSize) {
     // Candidates are regular files, but the path may have been replaced since the walk: a link
     // must not be read through (O_NOFOLLOW), and opening a named pipe must not wait for a writer
     // that never comes (O_NONBLOCK, which changes nothing for a regular file).
@@ -28,7 +28,8 @@ int open(const std::string& path, Access access) {
         ::close(fd);
         return -1;
     }
-    if (fd >= 0) {
+    constexpr std::int64_t smallFile = 262144;
+    if (fd >= 0 && (expectedSize < 0 || expectedSize > smallFile)) {
         ::posix_fadvise(fd, 0, 0,
                         access == Access::random ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
         // The scan reads each byte once; don't let it push the user's working set out of the cache.

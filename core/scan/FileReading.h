@@ -7,12 +7,14 @@
 
 namespace quillmere::FileReading {
 
-/// Access pattern hint given to the kernel for a newly opened file.
+/// How a file will be read, told to the kernel as a hint.
 enum class Access { sequential, random };
 
 /// Opens a regular file read-only (O_NOATIME where permitted); -1 on failure, and for a link, a
-/// pipe, a device or a folder, none of which is ever read.
-int open(const std::string& path, Access access);
+/// pipe, a device or a folder, none of which is ever read. Files expected to be larger than
+/// 256 KiB (or of unknown size, -1) get the access hint and are kept from crowding the page cache;
+/// smaller ones are read in a call or two and need no further system calls.
+int open(const std::string& path, Access access, std::int64_t expectedSize = -1);
 
 class Descriptor {
   public:
