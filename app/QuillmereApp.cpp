@@ -6,8 +6,8 @@
 #include "model/Updater.h"
 #include "views/AboutView.h"
 #include "views/ContentView.h"
+#include "views/Controls.h"
 #include "views/HelpView.h"
-#include "views/Info.h"
 #include "views/Notifications.h"
 
 #include <QAction>
@@ -81,7 +81,8 @@ void QuillmereApp::createCommands() {
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
                [this] { emit notifications_->openManifest(); });
 
-    auto* help = addCommand(QStringLiteral("Quillmere Help"), {}, [this] { openWindow(Window::help); });
+    auto* help =
+        addCommand(QStringLiteral("Quillmere Help"), {}, [this] { openWindow(Window::help); });
     help->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Question), QKeySequence::HelpContents});
 
     // Review keys take no modifier. Text fields claim plain keys while they have focus, so these
@@ -120,16 +121,23 @@ void QuillmereApp::installMenus(QMainWindow& window) const {
             else
                 menu->addAction(command(title));
     };
-    fill(bar->addMenu(QStringLiteral("Quillmere")),
-         {QStringLiteral("About Quillmere"), QStringLiteral("Check for Updates…"), {},
-          QStringLiteral("Install Command Line Tool…"), {}, QStringLiteral("Quit Quillmere")});
+    fill(bar->addMenu(QStringLiteral("Quillmere")), {QStringLiteral("About Quillmere"),
+                                                     QStringLiteral("Check for Updates…"),
+                                                     {},
+                                                     QStringLiteral("Install Command Line Tool…"),
+                                                     {},
+                                                     QStringLiteral("Quit Quillmere")});
     fill(bar->addMenu(QStringLiteral("File")),
          {QStringLiteral("Scan Folders…"), QStringLiteral("Open an Earlier Scan's Manifest…")});
-    fill(bar->addMenu(QStringLiteral("Review")),
-         {QStringLiteral("Mark for Trash"), QStringLiteral("Keep Both"),
-          QStringLiteral("Clear Mark"), {}, QStringLiteral("Next Pair"),
-          QStringLiteral("Previous Pair"), {}, QStringLiteral("Mark All Remaining for Trash"),
-          QStringLiteral("Clear All Marks")});
+    fill(bar->addMenu(QStringLiteral("Review")), {QStringLiteral("Mark for Trash"),
+                                                  QStringLiteral("Keep Both"),
+                                                  QStringLiteral("Clear Mark"),
+                                                  {},
+                                                  QStringLiteral("Next Pair"),
+                                                  QStringLiteral("Previous Pair"),
+                                                  {},
+                                                  QStringLiteral("Mark All Remaining for Trash"),
+                                                  QStringLiteral("Clear All Marks")});
     fill(bar->addMenu(QStringLiteral("Help")), {QStringLiteral("Quillmere Help")});
 }
 
@@ -141,6 +149,13 @@ void QuillmereApp::openWindow(Window which) {
             review_ = new ContentView(*session_, *notifications_, nullptr, scanEngine_);
             review_->setAttribute(Qt::WA_DeleteOnClose);
             installMenus(*review_);
+            // Closing the review window ends the app, as closing a main window does on Linux
+            // desktops; the help and about windows go with it.
+            connect(review_, &QObject::destroyed, this, [this] {
+                for (QWidget* window : {about_.data(), help_.data()})
+                    if (window)
+                        window->close();
+            });
             existing = review_;
             break;
         case Window::about:
@@ -176,18 +191,12 @@ ContentView* QuillmereApp::reviewWindow() const {
 
 void QuillmereApp::installCommandLineTool(const CommandLineTool::Locations& locations) {
     const auto alert = CommandLineTool::alertFor(CommandLineTool::install(locations));
-    auto* box = new QMessageBox(review_);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setObjectName(QStringLiteral("installAlert"));
-    box->setWindowTitle(alert.title);
-    box->setText(alert.title);
-    box->setTextFormat(Qt::PlainText);
-    box->setInformativeText(alert.text);
+    auto* box = makeAlert(review_, QStringLiteral("installAlert"), alert.title, alert.text);
     QPushButton* first = nullptr;
     for (const auto& title : alert.buttons) {
         const bool isFirst = first == nullptr;
-        auto* button = box->addButton(title, isFirst ? QMessageBox::AcceptRole
-                                                     : QMessageBox::RejectRole);
+        auto* button =
+            box->addButton(title, isFirst ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
         if (isFirst) {
             first = button;
             box->setDefaultButton(button);

@@ -7,6 +7,7 @@
 #include "scan/Text.h"
 #include "views/Choosers.h"
 #include "views/ComparisonView.h"
+#include "views/Controls.h"
 #include "views/DetailScreens.h"
 #include "views/Notifications.h"
 #include "views/Palette.h"
@@ -40,7 +41,7 @@ ContentView::ContentView(ReviewSession& session, Notifications& notifications, Q
       comparison_(new ComparisonView(session, detail_)),
       completion_(new CompletionSummary(session, detail_)), emptyFilter_(new NoticeScreen(detail_)),
       prompt_(new QLabel(QStringLiteral("Select a pair"), detail_)),
-      statusBar_(new StatusBar(session, this)), splitter_(new QSplitter(Qt::Horizontal, this)) {
+      statusBar_(new StatusBar(session, this)) {
     setWindowTitle(QStringLiteral("Quillmere Review"));
     setUnifiedTitleAndToolBarOnMac(true);
     setMinimumSize(minimumWindowWidth, minimumWindowHeight);
@@ -50,26 +51,26 @@ ContentView::ContentView(ReviewSession& session, Notifications& notifications, Q
     prompt_->setAlignment(Qt::AlignCenter);
     prompt_->setFont(TextStyles::font(TextStyle::body));
     Palette::setForeground(*prompt_, Palette::Role::secondary);
-    for (QWidget* page : std::initializer_list<QWidget*>{scanning_, welcome_, nothingFound_,
-                                                         comparison_, completion_, emptyFilter_,
-                                                         prompt_})
+    for (QWidget* page : std::initializer_list<QWidget*>{
+             scanning_, welcome_, nothingFound_, comparison_, completion_, emptyFilter_, prompt_})
         detail_->addWidget(page);
     detail_->setCurrentWidget(welcome_);
 
     sidebar_->setMinimumWidth(sidebarMinimumWidth);
     sidebar_->setMaximumWidth(sidebarMaximumWidth);
-    splitter_->addWidget(sidebar_);
-    splitter_->addWidget(detail_);
-    splitter_->setCollapsible(0, false);
-    splitter_->setCollapsible(1, false);
-    splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({sidebarIdealWidth, width() - sidebarIdealWidth});
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(sidebar_);
+    splitter->addWidget(detail_);
+    splitter->setCollapsible(0, false);
+    splitter->setCollapsible(1, false);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({sidebarIdealWidth, width() - sidebarIdealWidth});
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(splitter_, 1);
+    layout->addWidget(splitter, 1);
     layout->addWidget(statusBar_);
     setCentralWidget(central);
     buildToolbar();
@@ -78,8 +79,7 @@ ContentView::ContentView(ReviewSession& session, Notifications& notifications, Q
     connect(welcome_, &WelcomeScreen::openRequested, this, &ContentView::chooseFolder);
     connect(nothingFound_, &NothingFoundScreen::scanRequested, this,
             &ContentView::chooseFolderToScan);
-    connect(completion_, &CompletionSummary::scanRequested, this,
-            &ContentView::chooseFolderToScan);
+    connect(completion_, &CompletionSummary::scanRequested, this, &ContentView::chooseFolderToScan);
     connect(statusBar_, &StatusBar::applyRequested, this, &ContentView::requestApply);
 
     // Menu commands are ignored while a scan runs, so at most one scan starts from here.
@@ -127,18 +127,16 @@ void ContentView::buildToolbar() {
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(spacer);
 
-    markAllAction_ =
-        add(QStringLiteral("Mark All for Removal"), QStringLiteral("trash"),
-            QStringLiteral("Mark every remaining duplicate for removal"),
-            [this] { session_.markAllPending(ReviewItem::Decision::discard); });
-    clearMarksAction_ =
-        add(QStringLiteral("Clear Marks"), QStringLiteral("arrow.uturn.backward"),
-            QStringLiteral("Clear every mark and start the review over"),
-            [this] { session_.markAllPending(ReviewItem::Decision::undecided); });
-    retryAction_ = add(QStringLiteral("Retry Failed"),
-                       QStringLiteral("exclamationmark.arrow.circlepath"),
-                       QStringLiteral("Put files that could not be removed back in the queue"),
-                       [this] { session_.retryFailed(); });
+    markAllAction_ = add(QStringLiteral("Mark All for Removal"), QStringLiteral("trash"),
+                         QStringLiteral("Mark every remaining duplicate for removal"),
+                         [this] { session_.markAllPending(ReviewItem::Decision::discard); });
+    clearMarksAction_ = add(QStringLiteral("Clear Marks"), QStringLiteral("arrow.uturn.backward"),
+                            QStringLiteral("Clear every mark and start the review over"),
+                            [this] { session_.markAllPending(ReviewItem::Decision::undecided); });
+    retryAction_ =
+        add(QStringLiteral("Retry Failed"), QStringLiteral("exclamationmark.arrow.circlepath"),
+            QStringLiteral("Put files that could not be removed back in the queue"),
+            [this] { session_.retryFailed(); });
 }
 
 // ---- Commands
@@ -161,7 +159,8 @@ void ContentView::scan(const QStringList& folders) {
     for (const auto& folder : folders)
         roots.push_back(folder.toStdString());
     // A scan that is refused (one is running) or yields nothing leaves the review as it was.
-    scanner_->scan(roots, [this, roots](const ScanResult& result) { session_.load(result, roots); });
+    scanner_->scan(roots,
+                   [this, roots](const ScanResult& result) { session_.load(result, roots); });
 }
 
 void ContentView::open(const QString& location) {
@@ -181,21 +180,14 @@ void ContentView::requestApply() {
     showApplyConfirmation_ = true;
     const auto parked = std::count_if(keeps.begin(), keeps.end(),
                                       [](const ReviewItem& item) { return item.parkedRecord(); });
-    const auto alert = ReviewTexts::applyAlert(alertOffersRemoval_, discards,
-                                               session_.reclaimableBytes(), parked);
+    const auto alert =
+        ReviewTexts::applyAlert(alertOffersRemoval_, discards, session_.reclaimableBytes(), parked);
 
-    auto* box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setObjectName(QStringLiteral("applyConfirmation"));
-    box->setIcon(alert.destructive ? QMessageBox::Warning : QMessageBox::Question);
-    box->setWindowTitle(alert.title);
-    box->setText(alert.title);
-    box->setTextFormat(Qt::PlainText);
-    box->setInformativeText(alert.message);
+    auto* box = makeAlert(this, QStringLiteral("applyConfirmation"), alert.title, alert.message);
     auto* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    auto* confirm = box->addButton(alert.confirmButton, alert.destructive
-                                                            ? QMessageBox::DestructiveRole
-                                                            : QMessageBox::AcceptRole);
+    auto* confirm =
+        box->addButton(alert.confirmButton,
+                       alert.destructive ? QMessageBox::DestructiveRole : QMessageBox::AcceptRole);
     // Return confirms only what cannot lose anything; removal needs the button itself.
     box->setDefaultButton(alert.destructive ? cancel : confirm);
     box->setEscapeButton(cancel);
@@ -286,8 +278,8 @@ void ContentView::showScreen(Screen screen) {
         break;
     case Screen::emptyFilter: {
         const auto mediaFilter = session_.mediaFilter();
-        const bool mediaResponsible = mediaFilter != ReviewSession::MediaFilter::all &&
-                                      session_.mediaCount(mediaFilter) == 0;
+        const bool mediaResponsible =
+            mediaFilter != ReviewSession::MediaFilter::all && session_.mediaCount(mediaFilter) == 0;
         emptyFilter_->setNotice(ReviewTexts::emptyFilterNotice(
             mediaFilter, mediaResponsible, std::int64_t(session_.items().size()),
             session_.undecidedCount()));
@@ -324,13 +316,8 @@ void ContentView::showErrorAlert() {
         return;
     }
     if (!errorAlert_) {
-        errorAlert_ = new QMessageBox(this);
-        errorAlert_->setAttribute(Qt::WA_DeleteOnClose);
-        errorAlert_->setObjectName(QStringLiteral("errorAlert"));
-        errorAlert_->setIcon(QMessageBox::Warning);
-        errorAlert_->setWindowTitle(QStringLiteral("Something went wrong"));
-        errorAlert_->setText(QStringLiteral("Something went wrong"));
-        errorAlert_->setTextFormat(Qt::PlainText);
+        errorAlert_ = makeAlert(this, QStringLiteral("errorAlert"),
+                                QStringLiteral("Something went wrong"), {});
         errorAlert_->setEscapeButton(
             errorAlert_->addButton(QStringLiteral("OK"), QMessageBox::RejectRole));
         // Dismissing the alert is what clears the message.

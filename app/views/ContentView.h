@@ -15,7 +15,6 @@
 class QAction;
 class QLabel;
 class QMessageBox;
-class QSplitter;
 class QStackedWidget;
 
 namespace quillmere {
@@ -36,7 +35,15 @@ class ContentView : public QMainWindow {
 
   public:
     /// The screens of the detail area, in the order in which their conditions are tested.
-    enum class Screen { scanning, welcome, nothingFound, comparison, completion, emptyFilter, prompt };
+    enum class Screen {
+        scanning,
+        welcome,
+        nothingFound,
+        comparison,
+        completion,
+        emptyFilter,
+        prompt
+    };
 
     static constexpr int minimumWindowWidth = 1080;
     static constexpr int minimumWindowHeight = 680;
@@ -106,7 +113,6 @@ class ContentView : public QMainWindow {
     NoticeScreen* emptyFilter_;
     QLabel* prompt_;
     StatusBar* statusBar_;
-    QSplitter* splitter_;
 
     QAction* scanAction_ = nullptr;
     QAction* markAllAction_ = nullptr;

@@ -1,8 +1,10 @@
 // Busy indicator and large buttons of the main window.
 #include "views/Controls.h"
 
+#include "views/Info.h"
 #include "views/TextStyle.h"
 
+#include <QMessageBox>
 #include <QPainter>
 
 namespace quillmere {
@@ -75,4 +77,21 @@ QPushButton* large(const QString& title, QWidget* parent) {
 }
 
 } // namespace Buttons
+
+QMessageBox* makeAlert(QWidget* parent, const QString& name, const QString& title,
+                       const QString& message) {
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(name);
+    box->setWindowTitle(title);
+    box->setIconPixmap(Info::applicationIcon().pixmap(64, 64));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(title);
+    box->setInformativeText(message);
+    // A bold title over a message wide enough to read as a paragraph, not a column.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { font-weight: bold; }"
+                                      "QLabel#qt_msgbox_informativelabel { min-width: 380px; }"));
+    return box;
+}
+
 } // namespace quillmere

@@ -1,11 +1,13 @@
-// Controls the main window's screens share beyond the labels of Labels.h: a spinning busy
-// indicator and the two large button looks (prominent and bordered).
+// Controls the app's windows share beyond the labels of Labels.h: a spinning busy indicator, the
+// two large button looks (prominent and bordered), and modal alerts.
 #pragma once
 
 #include <QPushButton>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
+class QMessageBox;
 
 namespace quillmere {
 
@@ -38,4 +40,11 @@ QPushButton* prominent(const QString& title, QWidget* parent = nullptr);
 QPushButton* large(const QString& title, QWidget* parent = nullptr);
 
 } // namespace Buttons
+
+/// A window-modal alert over `parent` with the app's icon, a bold title and a message (plain
+/// text, none when empty), named `name`; it deletes itself once closed. The caller adds the
+/// buttons and opens it.
+QMessageBox* makeAlert(QWidget* parent, const QString& name, const QString& title,
+                       const QString& message);
+
 } // namespace quillmere

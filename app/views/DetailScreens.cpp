@@ -13,6 +13,7 @@
 #include "views/TextStyle.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
@@ -37,8 +38,14 @@ void finish(QVBoxLayout* layout) {
     layout->addStretch(1);
 }
 
+// Centred between stretches rather than by alignment, so that a wrapping paragraph gets the
+// height its width needs.
 void addCentred(QVBoxLayout* layout, QWidget* widget) {
-    layout->addWidget(widget, 0, Qt::AlignHCenter);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(widget);
+    row->addStretch(1);
+    layout->addLayout(row);
 }
 
 void addCentred(QVBoxLayout* layout, QLayout* inner) {
@@ -149,9 +156,8 @@ ScanningPanel::ScanningPanel(const ScanCoordinator& scanner, QWidget* parent)
     addCentred(layout, caption_);
     finish(layout);
 
-    for (const auto signal :
-         {&ScanCoordinator::headlineChanged, &ScanCoordinator::detailChanged,
-          &ScanCoordinator::fractionChanged, &ScanCoordinator::elapsedChanged})
+    for (const auto signal : {&ScanCoordinator::headlineChanged, &ScanCoordinator::detailChanged,
+                              &ScanCoordinator::fractionChanged, &ScanCoordinator::elapsedChanged})
         connect(&scanner_, signal, this, &ScanningPanel::refresh);
     refresh();
 }
@@ -193,7 +199,8 @@ void NothingFoundScreen::refresh() {
     took_->setVisible(summary.has_value());
     nothingHere_->setVisible(!summary);
     if (summary) {
-        checked_->setText(ReviewTexts::checkedSummary(summary->filesScanned, summary->folderName()));
+        checked_->setText(
+            ReviewTexts::checkedSummary(summary->filesScanned, summary->folderName()));
         took_->setText(ReviewTexts::tookSummary(summary->duration));
     }
 }
@@ -283,8 +290,8 @@ void NoticeScreen::setNotice(const ReviewTexts::Notice& notice) {
     if (notice_ == notice)
         return;
     notice_ = notice;
-    symbol_->setPixmap(Symbols::pixmap(notice.symbol, 44, Palette::color(Role::secondary, palette()),
-                                       devicePixelRatioF()));
+    symbol_->setPixmap(Symbols::pixmap(
+        notice.symbol, 44, Palette::color(Role::secondary, palette()), devicePixelRatioF()));
     title_->setText(notice.title);
     message_->setText(notice.message);
 }

@@ -71,8 +71,9 @@ ApplyAlert applyAlert(bool offersRemoval, std::int64_t discards, std::int64_t re
                                          "it goes.");
     if (parkedKeeps > 0) {
         const bool one = parkedKeeps == 1;
-        paragraphs << number(parkedKeeps) + (one ? QStringLiteral(" file goes back to its")
-                                                 : QStringLiteral(" files go back to their")) +
+        paragraphs << number(parkedKeeps) +
+                          (one ? QStringLiteral(" file goes back to its")
+                               : QStringLiteral(" files go back to their")) +
                           QStringLiteral(" original folder") + plural(parkedKeeps) +
                           QStringLiteral(".");
     }
@@ -87,9 +88,10 @@ Notice emptyFilterNotice(ReviewSession::MediaFilter mediaFilter, bool mediaFilte
                          std::int64_t total, std::int64_t undecided) {
     if (mediaFilterIsResponsible) {
         const bool videos = mediaFilter == ReviewSession::MediaFilter::videos;
-        const QString other = (videos ? QStringLiteral("photo") : QStringLiteral("video")) +
-                              plural(total);
-        return {videos ? QStringLiteral("No duplicate videos") : QStringLiteral("No duplicate photos"),
+        const QString other =
+            (videos ? QStringLiteral("photo") : QStringLiteral("video")) + plural(total);
+        return {videos ? QStringLiteral("No duplicate videos")
+                       : QStringLiteral("No duplicate photos"),
                 videos ? QStringLiteral("film") : QStringLiteral("photo"),
                 QStringLiteral("This scan found no duplicate ") +
                     (videos ? QStringLiteral("videos") : QStringLiteral("photos")) +
@@ -103,8 +105,7 @@ Notice emptyFilterNotice(ReviewSession::MediaFilter mediaFilter, bool mediaFilte
                 QStringLiteral("Every pair has a decision. Press Apply to carry them out.")};
     return {title, symbol,
             number(undecided) + QStringLiteral(" pair") + plural(undecided) +
-                QStringLiteral(" still need") +
-                (undecided == 1 ? QStringLiteral("s") : QString()) +
+                QStringLiteral(" still need") + (undecided == 1 ? QStringLiteral("s") : QString()) +
                 QStringLiteral(" a decision — switch the filter to \"To review\".")};
 }
 

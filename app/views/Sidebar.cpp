@@ -60,13 +60,13 @@ Sidebar::Sidebar(ReviewSession& session, QWidget* parent)
     for (std::size_t i = 0; i < ReviewSession::mediaFilters.size(); ++i) {
         const auto filter = ReviewSession::mediaFilters[i];
         auto* segment = new QToolButton(this);
-        segment->setObjectName(i == 0                                          ? "first"
+        segment->setObjectName(i == 0                                        ? "first"
                                : i + 1 == ReviewSession::mediaFilters.size() ? "last"
-                                                                               : "middle");
+                                                                             : "middle");
         segment->setCheckable(true);
         segment->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        segment->setIcon(segmentIcon(ReviewTexts::mediaSymbol(filter), palette(),
-                                     devicePixelRatioF()));
+        segment->setIcon(
+            segmentIcon(ReviewTexts::mediaSymbol(filter), palette(), devicePixelRatioF()));
         segment->setFont(TextStyles::font(TextStyle::subheadline));
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         segment->setStyleSheet(segmentStyle);

@@ -259,6 +259,7 @@ void addSizeTwins(Planner& planner, const ArchiveShape& shape,
     }
 }
 
+// `count` entries of `from` drawn at random; an entry may come more than once.
 std::vector<std::size_t> pick(Random& random, const std::vector<std::size_t>& from,
                               std::int64_t count) {
     std::vector<std::size_t> picked;

@@ -1,17 +1,20 @@
-// Splitting a cluster of candidates into buckets of byte-identical files.
+// Splitting files into classes of byte-identical content.
 //
-// All members of a cluster are read together, block by block, and split wherever their bytes part,
-// so each file is read once however many members the cluster has. Since byte identity is an
-// equivalence, the buckets are exactly those of comparing every file with the first member of each
-// earlier bucket: the classes of identical files, ordered by their first file, each file in input
-// order; a file that cannot be read to the end is alone in its bucket.
-#include "scan/ContentSignature.h"
+// All members are read together, block by block, and split wherever their bytes part, so each
+// file is read once however many members there are, and files that differ early are read no
+// further: blocks start at 4 KiB and grow as long as members still match. Since byte identity is
+// an equivalence, the buckets are exactly those of comparing every file with the first member of
+// each earlier bucket: the classes of identical files, ordered by their first file, each file in
+// input order; a file that cannot be read to the end is alone in its bucket.
 #include "scan/DuplicateScanner.h"
 #include "scan/FileReading.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace quillmere {
 
@@ -21,35 +24,36 @@ using FileReading::Descriptor;
 
 // Buffer memory one partition may use, shared by the members of the group being read.
 constexpr std::int64_t bufferBudget = 4 * 1024 * 1024;
-constexpr std::int64_t smallestBlock = 4096;
+constexpr std::int64_t firstBlock = 4096;
 constexpr std::int64_t largestBlock = 256 * 1024;
-// Larger clusters reopen their files for every block instead of holding a descriptor each.
+// Larger groups reopen their files for every block instead of holding a descriptor each.
 constexpr std::size_t mostOpenFiles = 64;
 
 struct Member {
     const std::string* path;
     std::int64_t expectedSize;
     Descriptor file;
+    bool unreadable = false;
 };
 
 class Partition {
   public:
     explicit Partition(std::vector<Member>& members) : members_(members) {}
 
-    // Classes of member indices: identical files together, unreadable ones alone.
+    // Classes of member indices, identical files together; unreadable members are left out and
+    // flagged.
     std::vector<std::vector<std::size_t>> classes() {
         std::vector<std::size_t> all(members_.size());
         for (std::size_t i = 0; i < all.size(); ++i)
             all[i] = i;
-        std::vector<Pending> work{{std::move(all), 0}};
+        std::vector<Pending> work{{std::move(all), 0, firstBlock}};
         while (!work.empty()) {
             Pending group = std::move(work.back());
             work.pop_back();
-            if (group.members.size() == 1) {
+            if (group.members.size() == 1)
                 classes_.push_back(std::move(group.members));
-                continue;
-            }
-            step(group, work);
+            else
+                step(group, work);
         }
         return std::move(classes_);
     }
@@ -58,14 +62,21 @@ class Partition {
     struct Pending {
         std::vector<std::size_t> members;
         std::int64_t offset;
+        std::int64_t block; // the length this group would like to read next
+    };
+
+    struct Read {
+        std::size_t member;
+        const char* bytes;
+        std::int64_t count;
     };
 
     std::int64_t blockLength(const Pending& group) const {
         std::int64_t length =
             std::clamp<std::int64_t>(bufferBudget / static_cast<std::int64_t>(group.members.size()),
-                                     smallestBlock, largestBlock);
+                                     firstBlock, std::min(group.block, largestBlock));
         // Files are expected to end at their enumerated size: one byte past it proves the end
-        // without a buffer per member sized for a block.
+        // without a block-sized buffer per member.
         std::int64_t expected = 0;
         for (auto m : group.members)
             expected = std::max(expected, members_[m].expectedSize);
@@ -80,11 +91,6 @@ class Partition {
         thread_local std::vector<char> buffer;
         buffer.resize(static_cast<std::size_t>(length) * group.members.size());
 
-        struct Read {
-            std::size_t member;
-            const char* bytes;
-            std::int64_t count;
-        };
         std::vector<Read> reads;
         reads.reserve(group.members.size());
         for (std::size_t slot = 0; slot < group.members.size(); ++slot) {
@@ -92,38 +98,67 @@ class Partition {
             char* bytes = buffer.data() + slot * static_cast<std::size_t>(length);
             const std::int64_t count = readBlock(members_[m], bytes, length, group.offset);
             if (count < 0)
-                classes_.push_back({m});
+                members_[m].unreadable = true;
             else
                 reads.push_back({m, bytes, count});
         }
 
-        std::vector<std::vector<const Read*>> parts;
-        for (const auto& read : reads) {
-            auto same = std::find_if(parts.begin(), parts.end(), [&](const auto& part) {
-                const Read& first = *part.front();
-                return first.count == read.count &&
-                       std::memcmp(first.bytes, read.bytes, static_cast<std::size_t>(read.count)) ==
-                           0;
-            });
-            if (same != parts.end())
-                same->push_back(&read);
-            else
-                parts.push_back({&read});
-        }
-
-        for (const auto& part : parts) {
+        for (auto& part : split(reads)) {
+            const std::int64_t count = part.front()->count;
             std::vector<std::size_t> ids;
+            ids.reserve(part.size());
             for (const Read* read : part)
                 ids.push_back(read->member);
-            if (part.front()->count == 0 || ids.size() == 1)
-                classes_.push_back(std::move(ids)); // all ended together, or nothing left to match
+            // A short block means the end of the file: these all ended together.
+            if (count < length || ids.size() == 1)
+                classes_.push_back(std::move(ids));
             else
-                work.push_back({std::move(ids), group.offset + part.front()->count});
+                work.push_back({std::move(ids), group.offset + count, length * 16});
         }
     }
 
-    std::int64_t readBlock(const Member& member, char* bytes, std::int64_t length,
-                           std::int64_t offset) const {
+    // Groups equal reads, in order of first appearance. Few members are compared directly; many
+    // are looked up by a hash of their bytes first, so a large group of different files costs one
+    // pass rather than a comparison per pair.
+    static std::vector<std::vector<const Read*>> split(const std::vector<Read>& reads) {
+        constexpr std::size_t fewMembers = 8;
+        std::vector<std::vector<const Read*>> parts;
+        std::unordered_multimap<std::size_t, std::size_t> partsByHash;
+        const bool hashed = reads.size() > fewMembers;
+        for (const auto& read : reads) {
+            auto sameAs = [&](std::size_t part) {
+                const Read& representative = *parts[part].front();
+                return representative.count == read.count &&
+                       std::memcmp(representative.bytes, read.bytes,
+                                   static_cast<std::size_t>(read.count)) == 0;
+            };
+            std::optional<std::size_t> match;
+            std::size_t hash = 0;
+            if (hashed) {
+                hash = std::hash<std::string_view>()(
+                    std::string_view(read.bytes, static_cast<std::size_t>(read.count)));
+                const auto [first, last] = partsByHash.equal_range(hash);
+                for (auto entry = first; entry != last && !match; ++entry)
+                    if (sameAs(entry->second))
+                        match = entry->second;
+            } else {
+                for (std::size_t part = 0; part < parts.size() && !match; ++part)
+                    if (sameAs(part))
+                        match = part;
+            }
+            if (match) {
+                parts[*match].push_back(&read);
+            } else {
+                if (hashed)
+                    partsByHash.emplace(hash, parts.size());
+                parts.push_back({&read});
+            }
+        }
+        return parts;
+    }
+
+    static std::int64_t readBlock(const Member& member, char* bytes, std::int64_t length,
+                                  std::int64_t offset) {
         if (member.file.valid())
             return FileReading::fill(member.file.get(), bytes, length, offset);
         const Descriptor file(
@@ -137,9 +172,9 @@ class Partition {
 
 } // namespace
 
-std::vector<DuplicateScanner::Cluster>
-DuplicateScanner::partitionCluster(const std::vector<MediaFile>& files, const Cluster& cluster) {
-    // Entries with the same path text are one file and share a bucket without being read.
+DuplicateScanner::ContentClasses
+DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Cluster& cluster) {
+    // Entries with the same path text are one file and share a class without being read.
     std::vector<Member> members;
     std::vector<Cluster> entriesOf;
     std::map<std::string_view, std::size_t> memberOf;
@@ -152,39 +187,53 @@ DuplicateScanner::partitionCluster(const std::vector<MediaFile>& files, const Cl
         entriesOf[found->second].push_back(i);
     }
     if (members.size() == 1)
-        return {cluster};
+        return {{cluster}, {}};
     if (members.size() <= mostOpenFiles)
         for (auto& member : members)
             member.file = Descriptor(FileReading::open(
                 *member.path, FileReading::Access::sequential, member.expectedSize));
 
-    // Positions within the cluster, so that buckets and their files keep the cluster's order.
-    std::vector<std::vector<std::size_t>> buckets;
-    {
-        std::map<Index, std::size_t> positionOf;
-        for (std::size_t p = 0; p < cluster.size(); ++p)
-            positionOf.try_emplace(cluster[p], p);
-        for (const auto& memberClass : Partition(members).classes()) {
-            std::vector<std::size_t> entries;
-            for (auto m : memberClass)
-                for (const Index i : entriesOf[m])
-                    entries.push_back(positionOf.at(i));
-            std::sort(entries.begin(), entries.end());
-            buckets.push_back(std::move(entries));
-        }
-    }
-    std::sort(buckets.begin(), buckets.end(),
-              [](const auto& a, const auto& b) { return a.front() < b.front(); });
+    // Positions within the cluster, so that classes and their files keep the cluster's order.
+    std::map<Index, std::size_t> positionOf;
+    for (std::size_t p = 0; p < cluster.size(); ++p)
+        positionOf.try_emplace(cluster[p], p);
+    auto inClusterOrder = [&](Cluster entries) {
+        std::sort(entries.begin(), entries.end(),
+                  [&](Index a, Index b) { return positionOf.at(a) < positionOf.at(b); });
+        return entries;
+    };
 
-    std::vector<Cluster> result;
-    result.reserve(buckets.size());
-    for (const auto& bucket : buckets) {
-        auto& out = result.emplace_back();
-        out.reserve(bucket.size());
-        for (auto p : bucket)
-            out.push_back(cluster[p]);
+    ContentClasses result;
+    for (const auto& memberClass : Partition(members).classes()) {
+        Cluster entries;
+        for (auto m : memberClass)
+            entries.insert(entries.end(), entriesOf[m].begin(), entriesOf[m].end());
+        result.classes.push_back(inClusterOrder(std::move(entries)));
     }
+    std::sort(result.classes.begin(), result.classes.end(),
+              [&](const Cluster& a, const Cluster& b) {
+                  return positionOf.at(a.front()) < positionOf.at(b.front());
+              });
+    for (std::size_t m = 0; m < members.size(); ++m)
+        if (members[m].unreadable)
+            result.unreadable.push_back(inClusterOrder(entriesOf[m]));
     return result;
+}
+
+std::vector<DuplicateScanner::Cluster>
+DuplicateScanner::partitionCluster(const std::vector<MediaFile>& files, const Cluster& cluster) {
+    ContentClasses content = contentClasses(files, cluster);
+    // An unreadable file matches nothing: a bucket of its own, in its place among the others.
+    std::vector<Cluster> buckets = std::move(content.classes);
+    for (auto& entries : content.unreadable)
+        buckets.push_back(std::move(entries));
+    std::map<Index, std::size_t> positionOf;
+    for (std::size_t p = 0; p < cluster.size(); ++p)
+        positionOf.try_emplace(cluster[p], p);
+    std::stable_sort(buckets.begin(), buckets.end(), [&](const Cluster& a, const Cluster& b) {
+        return positionOf.at(a.front()) < positionOf.at(b.front());
+    });
+    return buckets;
 }
 
 std::vector<std::vector<MediaFile>>

@@ -93,9 +93,9 @@ ScanResult DuplicateScanner::scan() {
     const auto start = std::chrono::steady_clock::now();
 
     const std::vector<MediaFile> files = enumerateMedia();
-    const std::vector<Index> candidates = sizeCollisions(files, distinctFiles(files.size()));
-    const std::vector<Signed> signedFiles = signatures(files, candidates);
-    const std::vector<Cluster> clusters = cluster(files, signedFiles);
+    const std::vector<Cluster> sizeBuckets = sizeCollisions(files, distinctFiles(files.size()));
+    const Signatures signedFiles = signatures(files, sizeBuckets);
+    const Clusters clusters = cluster(files, signedFiles);
     const std::vector<Cluster> verified = verify(files, clusters);
     result.groups = buildGroups(files, verified);
 
@@ -106,11 +106,11 @@ ScanResult DuplicateScanner::scan() {
         return total;
     };
     result.filesScanned = static_cast<std::int64_t>(files.size());
-    result.unreadableFiles = static_cast<std::int64_t>(candidates.size()) -
-                             static_cast<std::int64_t>(signedFiles.size());
+    result.unreadableFiles = totalFiles(sizeBuckets) - signedFiles.signedCount;
     result.notDownloadedFiles = notDownloaded_;
     result.invalidNameFiles = invalidNames_;
-    result.filesRejectedByVerification = totalFiles(clusters) - totalFiles(verified);
+    result.filesRejectedByVerification =
+        totalFiles(clusters.toVerify) + totalFiles(clusters.proven) - totalFiles(verified);
     result.duration =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.roots = config_.roots;
@@ -119,17 +119,15 @@ ScanResult DuplicateScanner::scan() {
 }
 
 template <typename Phase, typename Body>
-void DuplicateScanner::runStage(std::size_t count, Body body) {
-    // An empty stage reports nothing at all.
-    if (count == 0)
+void DuplicateScanner::runStage(std::int64_t total, std::size_t units, Body body) {
+    if (total == 0)
         return;
-    const auto total = static_cast<std::int64_t>(count);
     ProgressCounter counter(total, [this](std::int64_t done, std::int64_t all) {
         report(Phase{done, all});
     });
-    parallelFor(total, [&](std::int64_t i) {
-        body(static_cast<std::size_t>(i));
-        counter.increment();
+    parallelFor(static_cast<std::int64_t>(units), [&](std::int64_t unit) {
+        for (std::int64_t finished = body(static_cast<std::size_t>(unit)); finished > 0; --finished)
+            counter.increment();
     });
     report(Phase{total, total});
 }
@@ -145,84 +143,109 @@ std::vector<DuplicateScanner::Index> DuplicateScanner::distinctFiles(std::size_t
     return distinct;
 }
 
-std::vector<DuplicateScanner::Index>
+std::vector<DuplicateScanner::Cluster>
 DuplicateScanner::sizeCollisions(const std::vector<MediaFile>& files,
                                  const std::vector<Index>& distinct) {
     // Buckets in order of each size's first appearance; files keep enumeration order within one.
-    std::unordered_map<std::int64_t, Cluster> bySize;
-    std::vector<std::int64_t> sizeOrder;
+    std::unordered_map<std::int64_t, std::size_t> bucketOf;
+    std::vector<Cluster> buckets;
     for (const Index i : distinct) {
-        auto [bucket, inserted] = bySize.try_emplace(files[i].size);
+        auto [found, inserted] = bucketOf.try_emplace(files[i].size, buckets.size());
         if (inserted)
-            sizeOrder.push_back(files[i].size);
-        bucket->second.push_back(i);
+            buckets.emplace_back();
+        buckets[found->second].push_back(i);
     }
-    std::vector<Index> candidates;
-    for (const auto size : sizeOrder) {
-        const auto& bucket = bySize[size];
-        if (bucket.size() >= 2)
-            candidates.insert(candidates.end(), bucket.begin(), bucket.end());
-    }
-    return candidates;
+    std::erase_if(buckets, [](const Cluster& bucket) { return bucket.size() < 2; });
+    return buckets;
 }
 
-std::vector<DuplicateScanner::Signed>
-DuplicateScanner::signatures(const std::vector<MediaFile>& files,
-                             const std::vector<Index>& candidates) {
-    std::vector<std::optional<ContentSignature::Digest>> slots(candidates.size());
-    runStage<scanphase::Hashing>(candidates.size(), [&](std::size_t i) {
-        const auto& file = files[candidates[i]];
-        slots[i] = ContentSignature::digest(file.path, file.size);
+DuplicateScanner::Signatures DuplicateScanner::signatures(const std::vector<MediaFile>& files,
+                                                          const std::vector<Cluster>& sizeBuckets) {
+    // Work units: one per large candidate, one per bucket of small ones.
+    std::vector<Index> large;
+    std::vector<const Cluster*> small;
+    std::int64_t total = 0;
+    for (const auto& bucket : sizeBuckets) {
+        total += static_cast<std::int64_t>(bucket.size());
+        if (files[bucket.front()].size > ContentSignature::largeFileThreshold)
+            large.insert(large.end(), bucket.begin(), bucket.end());
+        else
+            small.push_back(&bucket);
+    }
+
+    std::vector<std::optional<ContentSignature::Digest>> digests(large.size());
+    std::vector<ContentClasses> smallSlots(small.size());
+    runStage<scanphase::Hashing>(total, large.size() + small.size(), [&](std::size_t unit) {
+        if (unit < large.size()) {
+            const auto& file = files[large[unit]];
+            digests[unit] = ContentSignature::digest(file.path, file.size);
+            return std::int64_t{1};
+        }
+        const Cluster& bucket = *small[unit - large.size()];
+        smallSlots[unit - large.size()] = contentClasses(files, bucket);
+        return static_cast<std::int64_t>(bucket.size());
     });
 
-    std::vector<Signed> signedFiles;
-    signedFiles.reserve(candidates.size());
-    for (std::size_t i = 0; i < candidates.size(); ++i)
-        if (slots[i])
-            signedFiles.push_back({candidates[i], *slots[i]});
-    return signedFiles;
+    Signatures result;
+    for (std::size_t i = 0; i < large.size(); ++i)
+        if (digests[i])
+            result.large.push_back({large[i], *digests[i]});
+    result.signedCount = static_cast<std::int64_t>(result.large.size());
+    for (auto& content : smallSlots)
+        for (auto& identical : content.classes) {
+            result.signedCount += static_cast<std::int64_t>(identical.size());
+            result.smallClasses.push_back(std::move(identical));
+        }
+    return result;
 }
 
-std::vector<DuplicateScanner::Cluster>
-DuplicateScanner::cluster(const std::vector<MediaFile>& files,
-                          const std::vector<Signed>& signedFiles) {
+DuplicateScanner::Clusters DuplicateScanner::cluster(const std::vector<MediaFile>& files,
+                                                     const Signatures& signatures) {
     report(scanphase::Grouping{});
+    Clusters clusters;
     std::unordered_map<ClusterKey, std::size_t, ClusterKeyHash> index;
-    index.reserve(signedFiles.size());
-    std::vector<Cluster> lists;
-    for (const auto& [file, digest] : signedFiles) {
+    index.reserve(signatures.large.size());
+    for (const auto& [file, digest] : signatures.large) {
         auto [slot, inserted] =
-            index.try_emplace(ClusterKey{files[file].size, digest}, lists.size());
+            index.try_emplace(ClusterKey{files[file].size, digest}, clusters.toVerify.size());
         if (inserted)
-            lists.emplace_back();
-        lists[slot->second].push_back(file);
+            clusters.toVerify.emplace_back();
+        clusters.toVerify[slot->second].push_back(file);
     }
-    std::erase_if(lists, [](const Cluster& list) { return list.size() < 2; });
-    return lists;
+    std::erase_if(clusters.toVerify, [](const Cluster& list) { return list.size() < 2; });
+    for (const auto& identical : signatures.smallClasses)
+        if (identical.size() >= 2)
+            clusters.proven.push_back(identical);
+    return clusters;
 }
 
-std::vector<DuplicateScanner::Cluster>
-DuplicateScanner::verify(const std::vector<MediaFile>& files,
-                         const std::vector<Cluster>& clusters) {
+std::vector<DuplicateScanner::Cluster> DuplicateScanner::verify(const std::vector<MediaFile>& files,
+                                                                const Clusters& clusters) {
     // Largest clusters first, so that no worker is left alone with a big one at the end; each
-    // result still lands in its cluster's own slot.
-    std::vector<std::size_t> order(clusters.size());
+    // result still lands in its cluster's own slot. Proven clusters need no second read.
+    const std::vector<Cluster>& toVerify = clusters.toVerify;
+    std::vector<std::size_t> order(toVerify.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     auto bytes = [&](std::size_t i) {
-        return files[clusters[i].front()].size * static_cast<std::int64_t>(clusters[i].size());
+        return files[toVerify[i].front()].size * static_cast<std::int64_t>(toVerify[i].size());
     };
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return bytes(a) > bytes(b); });
-    std::vector<std::vector<Cluster>> slots(clusters.size());
-    runStage<scanphase::Verifying>(clusters.size(), [&](std::size_t k) {
-        slots[order[k]] = partitionCluster(files, clusters[order[k]]);
-    });
+    std::vector<std::vector<Cluster>> slots(toVerify.size());
+    runStage<scanphase::Verifying>(static_cast<std::int64_t>(clusters.size()),
+                                   toVerify.size() + clusters.proven.size(), [&](std::size_t unit) {
+                                       if (unit < toVerify.size())
+                                           slots[order[unit]] =
+                                               partitionCluster(files, toVerify[order[unit]]);
+                                       return std::int64_t{1};
+                                   });
 
     std::vector<Cluster> verified;
     for (auto& buckets : slots)
         for (auto& bucket : buckets)
             if (bucket.size() >= 2)
                 verified.push_back(std::move(bucket));
+    verified.insert(verified.end(), clusters.proven.begin(), clusters.proven.end());
     return verified;
 }
 

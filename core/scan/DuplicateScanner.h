@@ -49,22 +49,46 @@ class DuplicateScanner {
         friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
     };
 
+    /// Identical files, and the files that could not be read to the end (each with every entry
+    /// of its path).
+    struct ContentClasses {
+        std::vector<Cluster> classes;
+        std::vector<Cluster> unreadable;
+    };
+    /// What the signature stage learnt. A file of up to 256 KiB is signed over its whole content,
+    /// so comparing such files directly decides both whether their signatures match and whether
+    /// they are identical, in one read that stops where they part; larger files get their
+    /// head-and-tail signature.
+    struct Signatures {
+        std::vector<Signed> large;
+        /// Classes of identical small files (single files included), already proven byte for byte.
+        std::vector<Cluster> smallClasses;
+        std::int64_t signedCount = 0;
+    };
+    struct Clusters {
+        std::vector<Cluster> toVerify;
+        std::vector<Cluster> proven;
+        std::size_t size() const { return toVerify.size() + proven.size(); }
+    };
+
     std::vector<Index> distinctFiles(std::size_t count) const;
-    static std::vector<Index> sizeCollisions(const std::vector<MediaFile>& files,
-                                             const std::vector<Index>& distinct);
-    std::vector<Signed> signatures(const std::vector<MediaFile>& files,
-                                   const std::vector<Index>& candidates);
-    std::vector<Cluster> cluster(const std::vector<MediaFile>& files,
-                                 const std::vector<Signed>& signedFiles);
-    std::vector<Cluster> verify(const std::vector<MediaFile>& files,
-                                const std::vector<Cluster>& clusters);
+    static std::vector<Cluster> sizeCollisions(const std::vector<MediaFile>& files,
+                                               const std::vector<Index>& distinct);
+    Signatures signatures(const std::vector<MediaFile>& files,
+                          const std::vector<Cluster>& sizeBuckets);
+    Clusters cluster(const std::vector<MediaFile>& files, const Signatures& signatures);
+    std::vector<Cluster> verify(const std::vector<MediaFile>& files, const Clusters& clusters);
+    static ContentClasses contentClasses(const std::vector<MediaFile>& files,
+                                         const Cluster& cluster);
     static std::vector<Cluster> partitionCluster(const std::vector<MediaFile>& files,
                                                  const Cluster& cluster);
     static std::vector<DuplicateGroup> buildGroups(const std::vector<MediaFile>& files,
                                                    const std::vector<Cluster>& verified);
-    /// Runs body(i) for i below count on one worker per core, reporting Phase{done, total} about a
-    /// hundred times and once when the stage is complete.
-    template <typename Phase, typename Body> void runStage(std::size_t count, Body body);
+    /// Runs body(unit) for every unit below `units` on one worker per core; each call returns how
+    /// many of the stage's `total` items it finished. Reports Phase{done, total} about a hundred
+    /// times and once when the stage is complete; an empty stage reports nothing.
+    template <typename Phase, typename Body>
+    void runStage(std::int64_t total, std::size_t units, Body body);
     void report(const ScanPhase& phase) const;
 
     ScanConfig config_;

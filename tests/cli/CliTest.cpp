@@ -1,24 +1,19 @@
 // End-to-end tests of the quillmere tool: each runs the built binary on a fixture tree made in a
 // temporary folder and compares standard output, standard error, the exit code and the reports.
-#include "RunProcess.h"
-#include "TempDir.h"
+#include "ToolUnderTest.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <map>
 #include <regex>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-using quillmere::testing::ProcessOptions;
 using quillmere::testing::ProcessResult;
 using quillmere::testing::randomBytes;
 using quillmere::testing::readFile;
-using quillmere::testing::runProcess;
-using quillmere::testing::TempDir;
+using quillmere::testing::snapshot;
+using quillmere::testing::ToolUnderTest;
 
 namespace {
 
@@ -67,39 +62,6 @@ std::string errorOutput(const std::string& message) {
     return "error: " + message + "\n\n" + std::string(usage) + "\n";
 }
 
-// The tool run in a working folder of its own, with a home folder, locale and time zone set so
-// that nothing depends on the machine.
-struct Tool {
-    TempDir work;
-    TempDir home;
-    std::string base = std::filesystem::canonical(work.path()).string();
-
-    ProcessResult run(const std::vector<std::string>& args, ProcessOptions options = {}) const {
-        const char* cli = std::getenv("QUILLMERE_CLI");
-        if (!cli)
-            throw std::runtime_error("QUILLMERE_CLI is not set");
-        options.environment.emplace("LC_ALL", "C.UTF-8");
-        options.environment.emplace("LANG", "C.UTF-8");
-        options.environment.emplace("TZ", "UTC");
-        options.environment.emplace("HOME", home.path());
-        if (options.workingFolder.empty())
-            options.workingFolder = work.path();
-        return runProcess(cli, args, options);
-    }
-
-    std::string at(const std::string& relative) const { return base + "/" + relative; }
-};
-
-// Relative path → contents of every file below a folder.
-std::map<std::string, std::string> snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string relative = std::filesystem::relative(entry.path(), folder).string();
-        files[relative] = entry.is_regular_file() ? readFile(entry.path().string()) : "<folder>";
-    }
-    return files;
-}
-
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -117,7 +79,7 @@ void expectFailure(const ProcessResult& result, const std::string& message) {
 // Two roots with a photo in three places (one a copy-style name), a video in two, and files the
 // scan must pass over: a photo of the same size but other bytes, a hidden folder, a "._" file
 // and a text file.
-void writeLibrary(const Tool& tool) {
+void writeLibrary(const ToolUnderTest& tool) {
     const std::string photo = randomBytes(3000, 1);
     const std::string video = randomBytes(300000, 2);
     tool.work.write("A/IMG_0001.JPG", photo);
@@ -131,7 +93,7 @@ void writeLibrary(const Tool& tool) {
     tool.work.write("B/notes.txt", "not media");
 }
 
-std::string summary(const Tool& tool, const std::string& counts, const std::string& report,
+std::string summary(const ToolUnderTest& tool, const std::string& counts, const std::string& report,
                     const std::string& csv) {
     return "\n" + counts + "\nReport : " + tool.at(report) + "\nCSV    : " + tool.at(csv) + "\n\n";
 }
@@ -139,7 +101,7 @@ std::string summary(const Tool& tool, const std::string& counts, const std::stri
 } // namespace
 
 TEST(CliTest, HelpPrintsTheUsageTextByteForByte) {
-    const Tool tool;
+    const ToolUnderTest tool;
     for (const std::string option : {"--help", "-h"}) {
         const ProcessResult result = tool.run({option});
         EXPECT_EQ(result.exitCode, 0);
@@ -150,7 +112,7 @@ TEST(CliTest, HelpPrintsTheUsageTextByteForByte) {
 }
 
 TEST(CliTest, HelpWinsOnlyBeforeTheFirstOffendingArgument) {
-    const Tool tool;
+    const ToolUnderTest tool;
     const ProcessResult helpFirst = tool.run({"--help", "--bogus"});
     EXPECT_EQ(helpFirst.exitCode, 0);
     EXPECT_EQ(helpFirst.out, std::string(usage) + "\n");
@@ -167,13 +129,13 @@ TEST(CliTest, HelpWinsOnlyBeforeTheFirstOffendingArgument) {
 }
 
 TEST(CliTest, NoArgumentsFailsWithNoFolderGiven) {
-    const Tool tool;
+    const ToolUnderTest tool;
     expectFailure(tool.run({}), "no folder given");
     expectFailure(tool.run({"--quiet", "--move", "--yes", "--include", "x"}), "no folder given");
 }
 
 TEST(CliTest, OptionsMissingTheirValueFail) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     expectFailure(tool.run({"A", "--undo"}), "--undo needs a manifest path");
     expectFailure(tool.run({"A", "--include"}), "--include needs a subdirectory name");
@@ -181,7 +143,7 @@ TEST(CliTest, OptionsMissingTheirValueFail) {
 }
 
 TEST(CliTest, UnknownOptionsAreMatchedExactlyAndReportedFromTheLeft) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     expectFailure(tool.run({"A", "-"}), "unknown option -");
     expectFailure(tool.run({"A", "--Move"}), "unknown option --Move");
@@ -191,7 +153,7 @@ TEST(CliTest, UnknownOptionsAreMatchedExactlyAndReportedFromTheLeft) {
 }
 
 TEST(CliTest, ValuesAreTakenEvenWhenTheyBeginWithADash) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A/-sub");
     const ProcessResult result = tool.run({"A", "--include", "-sub", "--out", "-x"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -199,7 +161,7 @@ TEST(CliTest, ValuesAreTakenEvenWhenTheyBeginWithADash) {
 }
 
 TEST(CliTest, RootsThatAreNotFoldersFailWithTheirStandardisedPath) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     tool.work.write("file.jpg", "x");
     expectFailure(tool.run({"A", "./gone/../missing"}), "not a folder: " + tool.at("missing"));
@@ -211,7 +173,7 @@ TEST(CliTest, RootsThatAreNotFoldersFailWithTheirStandardisedPath) {
 }
 
 TEST(CliTest, EveryIncludeMustExistUnderEveryRoot) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A/Photos");
     tool.work.write("A/Video", "a file is enough");
     tool.work.mkdir("B/Photos");
@@ -235,7 +197,7 @@ TEST(CliTest, EveryIncludeMustExistUnderEveryRoot) {
 }
 
 TEST(CliTest, RootsAreResolvedAndStandardisedButKeptInOrderWithRepeats) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("photos");
     tool.home.mkdir("Pictures");
     const std::string home = std::filesystem::canonical(tool.home.path()).string();
@@ -251,7 +213,7 @@ TEST(CliTest, RootsAreResolvedAndStandardisedButKeptInOrderWithRepeats) {
 }
 
 TEST(CliTest, SameFolderTwiceIsTwoRootsButNoFileIsItsOwnDuplicate) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.write("A/IMG_0001.JPG", randomBytes(5000, 1));
     const ProcessResult result = tool.run({"A", "A"});
     EXPECT_EQ(result.exitCode, 0);
@@ -260,7 +222,7 @@ TEST(CliTest, SameFolderTwiceIsTwoRootsButNoFileIsItsOwnDuplicate) {
 }
 
 TEST(CliTest, UndoIsTheWholeRunWhateverElseIsGiven) {
-    const Tool tool;
+    const ToolUnderTest tool;
     const ProcessResult result =
         tool.run({"--undo", "missing.json", "missing-folder", "--move", "--include", "x"});
     EXPECT_EQ(result.exitCode, 2);
@@ -270,7 +232,7 @@ TEST(CliTest, UndoIsTheWholeRunWhateverElseIsGiven) {
 }
 
 TEST(CliTest, ScanWithDuplicatesAcrossTwoRootsPrintsTheSummaryAndWritesBothReports) {
-    const Tool tool;
+    const ToolUnderTest tool;
     writeLibrary(tool);
     const auto before = snapshot(tool.base);
 
@@ -361,7 +323,7 @@ TEST(CliTest, ScanWithDuplicatesAcrossTwoRootsPrintsTheSummaryAndWritesBothRepor
 }
 
 TEST(CliTest, ProgressLinesAreRewrittenInPlaceAndGroupingEndsThem) {
-    const Tool tool;
+    const ToolUnderTest tool;
     writeLibrary(tool);
     const ProcessResult result = tool.run({"A", "B"});
     ASSERT_EQ(result.exitCode, 0);
@@ -406,7 +368,7 @@ TEST(CliTest, ProgressLinesAreRewrittenInPlaceAndGroupingEndsThem) {
 }
 
 TEST(CliTest, ScanWithoutCandidatesEndsWithGroupingAndFindsNothing) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.write("A/only.jpg", "one photo");
     const ProcessResult result = tool.run({"A"});
     EXPECT_EQ(result.exitCode, 0);
@@ -427,7 +389,7 @@ TEST(CliTest, ScanWithoutCandidatesEndsWithGroupingAndFindsNothing) {
 }
 
 TEST(CliTest, QuietWritesNothingToStandardErrorButErrorsStillDo) {
-    const Tool tool;
+    const ToolUnderTest tool;
     writeLibrary(tool);
     const ProcessResult result = tool.run({"A", "--quiet", "B", "--include", "Trip"});
     EXPECT_EQ(result.exitCode, 2) << "B has no Trip";
@@ -440,7 +402,7 @@ TEST(CliTest, QuietWritesNothingToStandardErrorButErrorsStillDo) {
 }
 
 TEST(CliTest, OutValueBeginningWithADashIsAFileInTheWorkingFolder) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     const ProcessResult result = tool.run({"A", "--out", "-x"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -456,7 +418,7 @@ TEST(CliTest, OutValueBeginningWithADashIsAFileInTheWorkingFolder) {
 }
 
 TEST(CliTest, OutValueEndingInCsvLeavesOneFileHoldingTheCsv) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     const ProcessResult result = tool.run({"A", "--out", "x.csv"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -469,7 +431,7 @@ TEST(CliTest, OutValueEndingInCsvLeavesOneFileHoldingTheCsv) {
 }
 
 TEST(CliTest, CsvSidecarReplacesOnlyTheLastExtension) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     tool.work.mkdir("out.d");
     tool.home.mkdir("reports");
@@ -494,7 +456,7 @@ TEST(CliTest, CsvSidecarReplacesOnlyTheLastExtension) {
 }
 
 TEST(CliTest, ExistingReportsAreReplacedWithNothingLeftBehind) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     tool.work.write("quillmere_report.txt", "old report");
     tool.work.write("quillmere_report.csv", "old csv");
@@ -507,7 +469,7 @@ TEST(CliTest, ExistingReportsAreReplacedWithNothingLeftBehind) {
 }
 
 TEST(CliTest, ReportInAMissingFolderFailsWithTheSystemsReason) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.write("A/IMG_0001.JPG", "x");
     const ProcessResult result = tool.run({"A", "--out", "missing/report.txt", "--quiet"});
     expectFailure(result, "could not write report: " + tool.at("missing/report.txt") +
@@ -516,7 +478,7 @@ TEST(CliTest, ReportInAMissingFolderFailsWithTheSystemsReason) {
 }
 
 TEST(CliTest, CsvThatCannotBeWrittenFailsAndKeepsTheReport) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.mkdir("A");
     tool.work.mkdir("report.csv/inside");
     const ProcessResult result = tool.run({"A", "--out", "report.txt", "--quiet"});
@@ -526,7 +488,7 @@ TEST(CliTest, CsvThatCannotBeWrittenFailsAndKeepsTheReport) {
 }
 
 TEST(CliTest, ReportPathNamingAnExistingPhotoNeverReplacesIt) {
-    const Tool tool;
+    const ToolUnderTest tool;
     const std::string photo = randomBytes(4000, 9);
     tool.work.write("A/IMG_0001.JPG", photo);
     const ProcessResult result = tool.run({"A", "--out", "A/IMG_0001.JPG", "--quiet"});
@@ -537,7 +499,7 @@ TEST(CliTest, ReportPathNamingAnExistingPhotoNeverReplacesIt) {
 }
 
 TEST(CliTest, SummaryShowsRejectedFilesOnlyWhenThereAreSome) {
-    const Tool tool;
+    const ToolUnderTest tool;
     // Same size and same head and tail, different in the middle: same signature, not identical.
     std::string first = randomBytes(600000, 4);
     std::string second = first;
@@ -557,7 +519,7 @@ TEST(CliTest, SummaryShowsRejectedFilesOnlyWhenThereAreSome) {
 }
 
 TEST(CliTest, SummaryCountsNamesThatAreNotUtf8WithoutPrintingThem) {
-    const Tool tool;
+    const ToolUnderTest tool;
     const std::string photo = randomBytes(2000, 5);
     tool.work.write("A/bad\xff.jpg", photo);
     tool.work.write("A/also bad\xc3(.jpg", photo);
@@ -577,29 +539,16 @@ TEST(CliTest, SummaryCountsNamesThatAreNotUtf8WithoutPrintingThem) {
 }
 
 TEST(CliTest, SummaryCountsUnreadableCandidates) {
-    const Tool tool;
+    const ToolUnderTest tool;
     tool.work.write("A/a.jpg", randomBytes(2000, 6));
     tool.work.write("A/b.jpg", randomBytes(2000, 7));
     std::filesystem::permissions(tool.at("A/b.jpg"), std::filesystem::perms::none);
 
-    std::vector<std::string> args{"A", "--quiet"};
-    ProcessResult result;
-    if (::geteuid() == 0) {
-        // Root reads everything: run the tool as an unprivileged user instead.
-        if (!std::filesystem::exists("/usr/bin/setpriv"))
-            GTEST_SKIP() << "setpriv is needed to drop root privileges";
-        std::filesystem::permissions(tool.base, std::filesystem::perms::all);
-        std::filesystem::permissions(tool.at("A"), std::filesystem::perms::all);
-        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                   std::getenv("QUILLMERE_CLI")});
-        ProcessOptions options;
-        options.environment["LC_ALL"] = "C.UTF-8";
-        options.environment["TZ"] = "UTC";
-        options.workingFolder = tool.work.path();
-        result = runProcess("/usr/bin/setpriv", args, options);
-    } else {
-        result = tool.run(args);
-    }
+    if (const auto why = ToolUnderTest::whyNoUnprivilegedRun())
+        GTEST_SKIP() << *why;
+    std::filesystem::permissions(tool.at("A"), std::filesystem::perms::all);
+    // Root reads everything: the tool runs as an unprivileged user instead.
+    const ProcessResult result = tool.runUnprivileged({"A", "--quiet"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, summary(tool,
                                   "Media files scanned : 2\n"

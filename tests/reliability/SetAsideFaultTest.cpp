@@ -76,7 +76,8 @@ void append(const std::string& path, const std::string& bytes) {
 }
 
 // One root with a photo kept at IMG_0001.jpg and copies at 2024/IMG_0001 copy.jpg and
-// 2025/IMG_0001 (1).jpg (moved in that order), and a video with one copy. The scan runs first, as the tool's does.
+// 2025/IMG_0001 (1).jpg (moved in that order), and a video with one copy. The scan runs first, as
+// the tool's does.
 struct Library {
     TempDir dir;
     std::string root = dir.mkdir("root");
@@ -164,8 +165,8 @@ TEST(SetAsideFaultTest, CopyEditedJustBeforeTheRenameStaysWhereItWas) {
     Library library;
     std::string edited = library.photo;
     edited[1000] ^= 1;
-    const auto outcome =
-        library.move(beforeRename(0, [&] { library.dir.write("root/2024/IMG_0001 copy.jpg", edited); }));
+    const auto outcome = library.move(
+        beforeRename(0, [&] { library.dir.write("root/2024/IMG_0001 copy.jpg", edited); }));
     library.before.update(library.copy1);
     EXPECT_EQ(reasonOf(outcome, library.copy1), "no longer byte-identical to " + library.keep);
     EXPECT_TRUE(readFile(library.copy1) == edited) << library.copy1;
@@ -203,7 +204,8 @@ TEST(SetAsideFaultTest, DestinationAppearingJustBeforeTheRenameIsNeverReplaced) 
     Library library;
     std::string appeared;
     const auto outcome = library.move(beforeRename(0, [&] {
-        appeared = library.dir.write("root/_duplicates_review/2024/IMG_0001 copy.jpg", "someone else's");
+        appeared =
+            library.dir.write("root/_duplicates_review/2024/IMG_0001 copy.jpg", "someone else's");
     }));
     library.before.update(appeared);
     ASSERT_EQ(outcome.moved.size(), 3u);
@@ -215,7 +217,8 @@ TEST(SetAsideFaultTest, DestinationAppearingJustBeforeTheRenameIsNeverReplaced) 
 
 TEST(SetAsideFaultTest, ReviewFolderThatCannotBeCreatedSkipsEveryMove) {
     Library library;
-    const std::string blocker = library.dir.write("root/_duplicates_review", "a file, not a folder");
+    const std::string blocker =
+        library.dir.write("root/_duplicates_review", "a file, not a folder");
     library.before.update(blocker);
     const auto outcome = library.move();
     EXPECT_TRUE(outcome.moved.empty());
@@ -288,6 +291,35 @@ TEST(SetAsideFaultTest, FullVolumeWhileTheManifestIsWrittenPutsTheFilesBack) {
     fs::remove(filler);
     EXPECT_TRUE(readFile(copy) == content) << copy;
     EXPECT_FALSE(fs::exists(dir.path("root/_duplicates_review/a/b/copy.jpg")));
+    EXPECT_TRUE(promisesHold(account(before, {dir.path("root")})));
+}
+
+// Out of inodes: the review folder and one of its subfolders can still be made, the next
+// subfolder cannot (that copy is skipped) and neither can the manifest (the moved copy goes back).
+TEST(SetAsideFaultTest, VolumeOutOfInodesLeavesEveryFileInPlace) {
+    TempDir dir;
+    // The volume's own folder and the five entries below, plus two.
+    const TmpfsMount volume(dir.path("root"), "size=1m,nr_inodes=8");
+    if (!volume.mounted())
+        GTEST_SKIP() << volume.why();
+    const std::string content = randomBytes(3000, 4);
+    dir.write("root/IMG_0001.jpg", content);
+    const std::string first = dir.write("root/a/IMG_0001 copy.jpg", content);
+    const std::string second = dir.write("root/b/IMG_0001 (1).jpg", content);
+    const auto scanned = DuplicateScanner(ScanConfig{{dir.path("root")}, {}}).scan();
+    const auto before = Inventory::of({dir.path("root")});
+    try {
+        Mover({dir.path("root")}, review).move(scanned.groups);
+        FAIL() << "the run must fail";
+    } catch (const Error& error) {
+        const std::string message = error.what();
+        EXPECT_NE(
+            message.find(": No space left on device; the 1 file(s) moved there were put back"),
+            std::string::npos)
+            << message;
+    }
+    EXPECT_TRUE(fs::exists(first));
+    EXPECT_TRUE(fs::exists(second));
     EXPECT_TRUE(promisesHold(account(before, {dir.path("root")})));
 }
 

@@ -45,7 +45,7 @@ struct SetAside {
             const std::string content =
                 randomBytes(2000 + std::size_t(index), std::uint32_t(index + 1));
             const std::string name = "IMG_" + std::to_string(index);
-            for (const std::string path :
+            for (const std::string& path :
                  {name + ".jpg", "Trip/" + name + " copy.jpg", "Old/Trip/" + name + " (1).jpg"}) {
                 fs::create_directories(fs::path(root + "/" + path).parent_path());
                 std::ofstream(root + "/" + path, std::ios::binary) << content;
@@ -82,7 +82,7 @@ std::string writeManifest(const TempDir& dir, const std::string& root, const Mov
 TEST(UndoFaultTest, OriginalFolderReplacedByAFileLeavesTheRecordSetAside) {
     TempDir dir;
     SetAside run(dir.path("root"));
-    fs::rename(run.at("Trip"), run.at("Trip-renamed"));
+    fs::remove(run.at("Trip"));
     const std::string blocker = dir.write("root/Trip", "now a file");
     run.before.update(blocker);
 
@@ -95,8 +95,6 @@ TEST(UndoFaultTest, OriginalFolderReplacedByAFileLeavesTheRecordSetAside) {
         EXPECT_TRUE(fs::exists(skipped.path)) << skipped.path;
     }
     EXPECT_EQ(readFile(blocker), "now a file");
-    fs::remove(blocker);
-    fs::rename(run.at("Trip-renamed"), run.at("Trip"));
     EXPECT_TRUE(promisesHold(account(run.before, {run.root})));
 }
 
@@ -213,10 +211,10 @@ TEST(UndoFaultTest, CreatedAtOutsideTheClockRangeIsRefusedNotWrappedAround) {
     tool.work.write("A/_duplicates_review/IMG_1 copy.jpg", "set aside");
     const std::string manifest = tool.work.write(
         "A/_duplicates_review/_quillmere_manifest_40520101-100000.json",
-        R"({"createdAt":"4052-01-01T10:00:00Z","records":[{"from":")" + tool.at("A/IMG_1 copy.jpg") +
-            R"(","sizeBytes":4,"to":")" + tool.at("A/_duplicates_review/IMG_1 copy.jpg") +
-            R"(","verifiedAgainst":")" + tool.at("A/IMG_1.jpg") + R"("}],"root":")" +
-            tool.at("A") + R"("})");
+        R"({"createdAt":"4052-01-01T10:00:00Z","records":[{"from":")" +
+            tool.at("A/IMG_1 copy.jpg") + R"(","sizeBytes":4,"to":")" +
+            tool.at("A/_duplicates_review/IMG_1 copy.jpg") + R"(","verifiedAgainst":")" +
+            tool.at("A/IMG_1.jpg") + R"("}],"root":")" + tool.at("A") + R"("})");
     const auto before = snapshot(tool.at("A"));
     const ProcessResult result = tool.run({"--undo", manifest});
     EXPECT_EQ(result.exitCode, 2);

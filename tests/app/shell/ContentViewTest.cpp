@@ -67,9 +67,9 @@ struct Window {
     }
 
     void chooseFilter(Filter filter) {
-        const int index = int(std::find(ReviewSession::filters.begin(),
-                                         ReviewSession::filters.end(), filter) -
-                              ReviewSession::filters.begin());
+        const int index =
+            int(std::find(ReviewSession::filters.begin(), ReviewSession::filters.end(), filter) -
+                ReviewSession::filters.begin());
         filterPicker().setCurrentIndex(index);
         emit filterPicker().activated(index);
     }
@@ -98,7 +98,8 @@ struct Window {
     /// The id in the list's selected row, or empty.
     std::string selectedRow() {
         const auto rows = list().selectionModel()->selectedRows();
-        return rows.isEmpty() ? std::string() : rows.first().data(Qt::UserRole).toString().toStdString();
+        return rows.isEmpty() ? std::string()
+                              : rows.first().data(Qt::UserRole).toString().toStdString();
     }
 
     bool shows(Screen screen) {
@@ -118,6 +119,7 @@ struct Window {
     /// Presses the apply button and answers the confirmation with `answer`, checking that the
     /// alert asks with `title`; returns the alert's message.
     QString apply(const QString& title, const QString& answer) {
+        EXPECT_TRUE(waitUntil([&] { return applyButton().isEnabled(); }));
         QTest::mouseClick(&applyButton(), Qt::LeftButton);
         QMessageBox* alert = testing::awaitAlert(view, QStringLiteral("applyConfirmation"));
         if (!alert)
@@ -136,16 +138,13 @@ QStringList shownTexts(const QWidget& screen) {
     for (const auto* widget : screen.findChildren<QWidget*>()) {
         if (!widget->isVisibleTo(&screen))
             continue;
-        if (const auto* label = qobject_cast<const QLabel*>(widget); label && !label->text().isEmpty())
+        if (const auto* label = qobject_cast<const QLabel*>(widget);
+            label && !label->text().isEmpty())
             texts << label->text();
         else if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
             texts << button->text();
     }
     return texts;
-}
-
-std::string fileName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
 }
 
 TEST(ContentViewTest, StartsOnTheWelcomeScreenWithoutSidebarOrStatusBar) {
@@ -183,8 +182,7 @@ TEST(ContentViewTest, ScanReviewWithTheKeyboardFilterAndApplyToTheTrash) {
     ASSERT_TRUE(window.shows(Screen::comparison));
     ASSERT_TRUE(window.settled());
 
-    EXPECT_EQ(window.session.scanSummary()->roots,
-              (std::vector{library.camera, library.backup}));
+    EXPECT_EQ(window.session.scanSummary()->roots, (std::vector{library.camera, library.backup}));
     EXPECT_TRUE(window.view.sidebar().isVisible());
     EXPECT_TRUE(window.view.reviewStatusBar().isVisible());
     EXPECT_GE(window.view.sidebar().width(), ContentView::sidebarMinimumWidth);
@@ -192,8 +190,7 @@ TEST(ContentViewTest, ScanReviewWithTheKeyboardFilterAndApplyToTheTrash) {
     EXPECT_EQ(window.filterChoices(),
               (QStringList{"To review  (3)", "Marked remove  (0)", "Marked keep  (0)",
                            "Failed  (0)", "Done  (0)", "All  (3)"}));
-    EXPECT_EQ(window.mediaChoices(),
-              (QStringList{"All media  (3)", "Photos  (2)", "Videos  (1)"}));
+    EXPECT_EQ(window.mediaChoices(), (QStringList{"All media  (3)", "Photos  (2)", "Videos  (1)"}));
     EXPECT_FALSE(window.applyButton().isEnabled());
     EXPECT_EQ(window.applyButton().text(), "Apply 0 decisions");
 
@@ -240,8 +237,7 @@ TEST(ContentViewTest, ScanReviewWithTheKeyboardFilterAndApplyToTheTrash) {
     QTest::mouseClick(&window.view.sidebar().mediaSegment(MediaFilter::videos), Qt::LeftButton);
     EXPECT_EQ(window.session.mediaFilter(), MediaFilter::videos);
     ASSERT_TRUE(waitUntil([&] { return window.filterChoices().last() == "All  (1)"; }));
-    EXPECT_EQ(window.mediaChoices(),
-              (QStringList{"All media  (3)", "Photos  (2)", "Videos  (1)"}));
+    EXPECT_EQ(window.mediaChoices(), (QStringList{"All media  (3)", "Photos  (2)", "Videos  (1)"}));
     QTest::mouseClick(&window.view.sidebar().mediaSegment(MediaFilter::all), Qt::LeftButton);
 
     // A filter that lists nothing explains why.
@@ -256,7 +252,8 @@ TEST(ContentViewTest, ScanReviewWithTheKeyboardFilterAndApplyToTheTrash) {
     EXPECT_TRUE(message.startsWith("1 duplicate(s) — "));
     EXPECT_EQ(window.session.item(ids[0])->state, State::trashed);
     EXPECT_FALSE(testing::exists(ids[0]));
-    EXPECT_EQ(testing::trashedNames(), std::vector{fileName(ids[0])});
+    const auto inTrash = testing::trashedPaths();
+    EXPECT_TRUE(std::binary_search(inTrash.begin(), inTrash.end(), ids[0]));
     EXPECT_TRUE(testing::exists(ids[1]));
     EXPECT_TRUE(testing::exists(ids[2]));
     EXPECT_TRUE(testing::exists(window.session.item(ids[0])->keepURL));
@@ -280,14 +277,20 @@ TEST(ContentViewTest, ScanReviewWithTheKeyboardFilterAndApplyToTheTrash) {
     EXPECT_TRUE(summary.contains(QString::fromStdString(ReportWriter::humanSize(bytes))));
     EXPECT_FALSE(summary.contains("Left alone"));
     EXPECT_FALSE(summary.contains("Put back"));
-    EXPECT_EQ(testing::trashedNames().size(), 3u);
+    const auto allInTrash = testing::trashedPaths();
+    for (const auto& id : ids) {
+        EXPECT_TRUE(std::binary_search(allInTrash.begin(), allInTrash.end(), id)) << id;
+        EXPECT_FALSE(testing::exists(id)) << id;
+        EXPECT_TRUE(testing::exists(window.session.item(id)->keepURL)) << id;
+    }
 }
 
 TEST(ContentViewTest, ReviewKeysDoNotFireWhileTypingInATextField) {
     TempDir dir;
     Window window;
     ScanResult result;
-    result.groups.push_back({MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
+    result.groups.push_back(
+        {MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
     window.session.load(result, {dir.path()});
     ASSERT_TRUE(window.settled());
 
@@ -317,8 +320,10 @@ TEST(ContentViewTest, RowContextMenuMarksThePairItWasOpenedOn) {
     TempDir dir;
     Window window;
     ScanResult result;
-    result.groups.push_back({MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
-    result.groups.push_back({MediaKind::photo, 2, dir.write("c.jpg", "de"), {dir.write("d.jpg", "de")}});
+    result.groups.push_back(
+        {MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
+    result.groups.push_back(
+        {MediaKind::photo, 2, dir.write("c.jpg", "de"), {dir.write("d.jpg", "de")}});
     window.session.load(result, {dir.path()});
     ASSERT_TRUE(window.settled());
 
@@ -346,7 +351,9 @@ TEST(ContentViewTest, RowContextMenuMarksThePairItWasOpenedOn) {
 TEST(ContentViewTest, ManifestReviewPutsTheKeptFileBack) {
     TempDir dir;
     const std::string root = dir.mkdir("Drive");
-    DuplicateGroup group{MediaKind::photo, 5, dir.write("Drive/a.jpg", "hello"),
+    DuplicateGroup group{MediaKind::photo,
+                         5,
+                         dir.write("Drive/a.jpg", "hello"),
                          {dir.write("Drive/sub/a copy.jpg", "hello")}};
     const auto outcome = Mover({root}, std::string(SkipRules::reviewDirectoryName)).move({group});
     ASSERT_EQ(outcome.moved.size(), 1u);
@@ -366,6 +373,9 @@ TEST(ContentViewTest, ManifestReviewPutsTheKeptFileBack) {
     EXPECT_EQ(window.session.sourceDescription(), root + "/_duplicates_review");
 
     // K anywhere in the window keeps the pair; keeping a set-aside copy puts it back.
+    // Without a window manager nothing hands the focus back once the chooser has gone.
+    window.view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window.view));
     QTest::keyClick(&window.view, Qt::Key_K);
     EXPECT_EQ(window.session.items()[0].decision, Decision::keep);
     ASSERT_TRUE(waitUntil([&] { return window.applyButton().text() == "Apply 1 decision"; }));
@@ -382,7 +392,8 @@ TEST(ContentViewTest, UnreadableManifestShowsTheErrorAndKeepsTheReview) {
     TempDir dir;
     Window window;
     ScanResult result;
-    result.groups.push_back({MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
+    result.groups.push_back(
+        {MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
     window.session.load(result, {dir.path()});
     ASSERT_TRUE(window.settled());
 
@@ -403,9 +414,8 @@ TEST(ContentViewTest, UnreadableManifestShowsTheErrorAndKeepsTheReview) {
     window.view.open(QString::fromStdString(dir.path()));
     alert = testing::awaitAlert(window.view, "errorAlert");
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->informativeText(),
-              QString::fromStdString("No Quillmere manifest found in " + dir.path() +
-                                     "/_duplicates_review"));
+    EXPECT_EQ(alert->informativeText(), QString::fromStdString("No Quillmere manifest found in " +
+                                                               dir.path() + "/_duplicates_review"));
 }
 
 TEST(ContentViewTest, ScanningHidesTheBarAndIgnoresScanCommandsUntilItEnds) {
@@ -448,8 +458,10 @@ TEST(ContentViewTest, FailedPairsAreLeftAloneAndSeeWhyListsThem) {
     TempDir dir;
     Window window;
     ScanResult result;
-    result.groups.push_back({MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
-    result.groups.push_back({MediaKind::photo, 2, dir.write("c.jpg", "de"), {dir.write("d.jpg", "de")}});
+    result.groups.push_back(
+        {MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
+    result.groups.push_back(
+        {MediaKind::photo, 2, dir.write("c.jpg", "de"), {dir.write("d.jpg", "de")}});
     window.session.load(result, {dir.path()});
     ASSERT_TRUE(window.settled());
     window.session.markAllPending(Decision::discard);
@@ -483,7 +495,8 @@ TEST(ContentViewTest, ApplyIsOfferedOnlyWithMarksAndCancelChangesNothing) {
     TempDir dir;
     Window window;
     ScanResult result;
-    result.groups.push_back({MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
+    result.groups.push_back(
+        {MediaKind::photo, 3, dir.write("a.jpg", "abc"), {dir.write("b.jpg", "abc")}});
     window.session.load(result, {dir.path()});
     ASSERT_TRUE(window.settled());
 
@@ -493,6 +506,7 @@ TEST(ContentViewTest, ApplyIsOfferedOnlyWithMarksAndCancelChangesNothing) {
     EXPECT_FALSE(window.view.showApplyConfirmation());
 
     window.session.mark(dir.path("b.jpg"), Decision::discard);
+    ASSERT_TRUE(waitUntil([&] { return window.applyButton().isEnabled(); }));
     QTest::mouseClick(&window.applyButton(), Qt::LeftButton);
     QMessageBox* alert = testing::awaitAlert(window.view, "applyConfirmation");
     ASSERT_NE(alert, nullptr);
@@ -505,29 +519,12 @@ TEST(ContentViewTest, ApplyIsOfferedOnlyWithMarksAndCancelChangesNothing) {
     EXPECT_TRUE(testing::exists(dir.path("b.jpg")));
 }
 
-TEST(ContentViewTest, MediaFilterWithoutPairsNamesTheOtherKind) {
-    TempDir dir;
-    Window window;
-    ScanResult result;
-    for (const char* name : {"a", "b", "c"})
-        result.groups.push_back({MediaKind::photo, 1, dir.write(std::string(name) + ".jpg", name),
-                                 {dir.write(std::string(name) + "2.jpg", name)}});
-    window.session.load(result, {dir.path()});
-    ASSERT_TRUE(window.settled());
-
-    QTest::mouseClick(&window.view.sidebar().mediaSegment(MediaFilter::videos), Qt::LeftButton);
-    ASSERT_TRUE(window.shows(Screen::emptyFilter));
-    const auto& notice = window.view.emptyFilterNotice().notice();
-    EXPECT_EQ(notice.title, "No duplicate videos");
-    EXPECT_EQ(notice.symbol, "film");
-    EXPECT_EQ(notice.message, "This scan found no duplicate videos — only 3 duplicate photos. "
-                              "Choose All media to see them.");
-}
-
 TEST(ContentViewTest, OpensTheManifestNamedAtStartOnce) {
     TempDir dir;
     const std::string root = dir.mkdir("Drive");
-    DuplicateGroup group{MediaKind::photo, 5, dir.write("Drive/a.jpg", "hello"),
+    DuplicateGroup group{MediaKind::photo,
+                         5,
+                         dir.write("Drive/a.jpg", "hello"),
                          {dir.write("Drive/b.jpg", "hello")}};
     const auto outcome = Mover({root}, std::string(SkipRules::reviewDirectoryName)).move({group});
     ASSERT_TRUE(outcome.manifestURL());
@@ -547,7 +544,8 @@ TEST(ContentViewTest, FilterSwitchOverTwentyThousandPairs) {
     const std::string keep = dir.write("keep.jpg", "x");
     std::string state = "{";
     for (int i = 0; i < pairs; ++i) {
-        const std::string path = dir.write("dup" + std::to_string(i) + (i % 4 ? ".jpg" : ".mov"), "x");
+        const std::string path =
+            dir.write("dup" + std::to_string(i) + (i % 4 ? ".jpg" : ".mov"), "x");
         result.groups.push_back({MediaKind::photo, 1000 + i, keep, {path}});
         if (i % 3 == 0)
             state += std::string(state.size() > 1 ? "," : "") + "\"" + path + "\":\"discard\"";
@@ -572,8 +570,8 @@ TEST(ContentViewTest, FilterSwitchOverTwentyThousandPairs) {
         window.view.repaint();
         const auto elapsed = timer.nsecsElapsed() / 1e6;
         std::cout << "[ measure  ] filter \"" << ReviewSession::label(filter) << "\" with "
-                  << window.list().model()->rowCount() << " of " << pairs << " pairs listed: "
-                  << elapsed << " ms\n";
+                  << window.list().model()->rowCount() << " of " << pairs
+                  << " pairs listed: " << elapsed << " ms\n";
         EXPECT_EQ(window.list().model()->rowCount(), window.session.count(filter));
     }
 }

@@ -80,8 +80,7 @@ TEST(ReviewTextsTest, StatusFilterNoticeCountsUndecidedPairs) {
     const auto four = ReviewTexts::emptyFilterNotice(MediaFilter::all, false, 4, 4);
     EXPECT_EQ(four.title, "Nothing in this filter");
     EXPECT_EQ(four.symbol, "line.3.horizontal.decrease.circle");
-    EXPECT_EQ(four.message,
-              "4 pairs still need a decision — switch the filter to \"To review\".");
+    EXPECT_EQ(four.message, "4 pairs still need a decision — switch the filter to \"To review\".");
     EXPECT_EQ(ReviewTexts::emptyFilterNotice(MediaFilter::all, false, 4, 1).message,
               "1 pair still needs a decision — switch the filter to \"To review\".");
     EXPECT_EQ(ReviewTexts::emptyFilterNotice(MediaFilter::photos, false, 4, 0).message,
@@ -100,7 +99,8 @@ TEST(ReviewTextsTest, SummariesGroupCountsAndRoundDurations) {
               "Checked 12,345 photos and videos in Photos.");
     EXPECT_EQ(ReviewTexts::tookSummary(4.24), "Took 4.2s. Nothing was changed.");
     EXPECT_EQ(ReviewTexts::tookSummary(0), "Took 0.0s. Nothing was changed.");
-    EXPECT_EQ(ReviewTexts::allDealtWith(12), "All 12 duplicates from this scan have been dealt with.");
+    EXPECT_EQ(ReviewTexts::allDealtWith(12),
+              "All 12 duplicates from this scan have been dealt with.");
 }
 
 TEST(ReviewTextsTest, DurationsKeepAPointInLocalesWithADecimalComma) {
@@ -110,13 +110,6 @@ TEST(ReviewTextsTest, DurationsKeepAPointInLocalesWithADecimalComma) {
     EXPECT_EQ(ReviewTexts::checkedSummary(1234, "3 folders"),
               "Checked 1.234 photos and videos in 3 folders.");
     QLocale::setDefault(before);
-}
-
-TEST(ReviewTextsTest, StatusBarCounts) {
-    EXPECT_EQ(ReviewTexts::toReview(3), "3 to review");
-    EXPECT_EQ(ReviewTexts::toDelete(0), "0 to delete");
-    EXPECT_EQ(ReviewTexts::toKeep(1), "1 to keep");
-    EXPECT_EQ(ReviewTexts::reclaimable(0), "0.0 B reclaimable");
 }
 
 } // namespace

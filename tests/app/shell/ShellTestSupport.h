@@ -14,9 +14,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 #include <QWidget>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -80,19 +82,22 @@ inline QListView& panelList(QFileDialog& panel) {
     return *panel.findChild<QListView*>(QStringLiteral("listView"));
 }
 
-/// The row of `name` in the folder the panel shows, once it is listed; invalid when it never is.
-inline QModelIndex panelEntry(QFileDialog& panel, const QString& name) {
+/// The row of `name` in the folder the panel shows as listed now; invalid when it is not.
+inline QModelIndex listedEntry(QFileDialog& panel, const QString& name) {
     QListView& list = panelList(panel);
+    const QAbstractItemModel& model = *list.model();
+    for (int row = 0; row < model.rowCount(list.rootIndex()); ++row) {
+        const QModelIndex index = model.index(row, 0, list.rootIndex());
+        if (index.data().toString() == name)
+            return index;
+    }
+    return {};
+}
+
+/// The row of `name`, once the folder has been read far enough to list it.
+inline QModelIndex panelEntry(QFileDialog& panel, const QString& name) {
     QModelIndex found;
-    waitUntil([&] {
-        const QAbstractItemModel& model = *list.model();
-        for (int row = 0; row < model.rowCount(list.rootIndex()); ++row) {
-            const QModelIndex index = model.index(row, 0, list.rootIndex());
-            if (index.data().toString() == name)
-                found = index;
-        }
-        return found.isValid();
-    });
+    waitUntil([&] { return (found = listedEntry(panel, name)).isValid(); });
     return found;
 }
 
@@ -122,15 +127,21 @@ inline bool exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
-/// Names of the files in the Trash of the test's data folder.
-inline std::vector<std::string> trashedNames() {
-    const std::string folder = qEnvironmentVariable("XDG_DATA_HOME").toStdString() + "/Trash/files";
-    std::vector<std::string> names;
+/// Where the files in the Trash of the test's data folder came from, as the Trash's info files
+/// record it (freedesktop.org Trash specification: a percent-encoded Path= line).
+inline std::vector<std::string> trashedPaths() {
+    const std::string folder = qEnvironmentVariable("XDG_DATA_HOME").toStdString() + "/Trash/info";
+    std::vector<std::string> paths;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::ifstream info(entry.path());
+        for (std::string line; std::getline(info, line);)
+            if (line.starts_with("Path="))
+                paths.push_back(QUrl::fromPercentEncoding(QByteArray::fromStdString(line.substr(5)))
+                                    .toStdString());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 /// Two folders "Camera" and "Backup" under a temporary folder: three photos and a clip in Camera,

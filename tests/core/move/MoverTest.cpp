@@ -4,18 +4,16 @@
 
 #include "Error.h"
 #include "TempDir.h"
+#include "TmpfsMount.h"
 #include "scan/ScanResult.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <stdlib.h>
-#include <sys/mount.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@ using namespace quillmere;
 using quillmere::testing::randomBytes;
 using quillmere::testing::readFile;
 using quillmere::testing::TempDir;
+using quillmere::testing::TmpfsMount;
 namespace fs = std::filesystem;
 
 namespace {
@@ -89,29 +88,6 @@ class ZoneGuard {
 
   private:
     std::optional<std::string> old_;
-};
-
-// A small tmpfs mounted at a folder for one test; `mounted()` is false where mounting is refused.
-class TmpfsMount {
-  public:
-    TmpfsMount(const std::string& path, const char* size) : path_(path) {
-        fs::create_directories(path);
-        mounted_ = ::mount("tmpfs", path.c_str(), "tmpfs", 0, size) == 0;
-        error_ = errno;
-    }
-    ~TmpfsMount() {
-        if (mounted_)
-            ::umount2(path_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    std::string why() const {
-        return "mounting a tmpfs is refused here: " + std::string(strerror(error_));
-    }
-
-  private:
-    std::string path_;
-    bool mounted_ = false;
-    int error_ = 0;
 };
 
 std::string writeFile(const std::string& path, const std::string& contents) {
