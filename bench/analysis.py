@@ -169,8 +169,8 @@ def compare(tree, csv_path, peers):
           "| groups on the files quillmere scans | differences, by cause |")
     print("|---|---:|---:|---:|---|---|")
     print(f"| quillmere | {len(quillmere_files)} | | | {len(quillmere_groups)} groups | |")
-    for spec in peers:
-        name, kind, path = spec.split(":", 2)
+    for peer in peers:
+        name, kind, path = peer.split(":", 2)
         groups = read_rmlint_json(path) if kind == "rmlint-json" else read_blank_line_groups(path)
         groups = [[p for p in g if is_media(p)] for g in groups]
         groups = [g for g in groups if len(g) >= 2]

@@ -72,7 +72,7 @@ void writeCorruptJpeg(const QString& path) {
     check(file.write(bytes) == bytes.size(), "write", path);
 }
 
-void writeVideo(const QString& path, const ClipSpec& spec) {
+void writeVideo(const QString& path, const ClipSpec& clip) {
     av_log_set_level(AV_LOG_ERROR);
     const QByteArray name = QFile::encodeName(path);
     AVFormatContext* format = nullptr;
@@ -94,12 +94,12 @@ void writeVideo(const QString& path, const ClipSpec& spec) {
 
     std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> encoder(
         avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
-    encoder->width = spec.size.width();
-    encoder->height = spec.size.height();
-    encoder->time_base = AVRational{1, spec.framesPerSecond};
-    encoder->framerate = AVRational{spec.framesPerSecond, 1};
+    encoder->width = clip.size.width();
+    encoder->height = clip.size.height();
+    encoder->time_base = AVRational{1, clip.framesPerSecond};
+    encoder->framerate = AVRational{clip.framesPerSecond, 1};
     encoder->pix_fmt = AV_PIX_FMT_YUV420P;
-    encoder->gop_size = spec.framesPerSecond / 2;
+    encoder->gop_size = clip.framesPerSecond / 2;
     encoder->max_b_frames = 0;
     if (format->oformat->flags & AVFMT_GLOBALHEADER)
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -108,14 +108,14 @@ void writeVideo(const QString& path, const ClipSpec& spec) {
     check(avcodec_parameters_from_context(stream->codecpar, encoder.get()), "describe", path);
     stream->time_base = encoder->time_base;
 
-    if (spec.rotation != 0) {
+    if (clip.rotation != 0) {
         auto* matrix = reinterpret_cast<int32_t*>(
             av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
         check(matrix != nullptr, "rotate", path);
-        av_display_rotation_set(matrix, spec.rotation); // clockwise degrees
+        av_display_rotation_set(matrix, clip.rotation); // clockwise degrees
     }
-    if (spec.creationTime)
-        av_dict_set(&format->metadata, "creation_time", spec.creationTime->toUtf8().constData(), 0);
+    if (clip.creationTime)
+        av_dict_set(&format->metadata, "creation_time", clip.creationTime->toUtf8().constData(), 0);
 
     check(avio_open(&format->pb, name.constData(), AVIO_FLAG_WRITE), "create", path);
     check(avformat_write_header(format, nullptr), "start", path);
@@ -140,10 +140,10 @@ void writeVideo(const QString& path, const ClipSpec& spec) {
             check(av_interleaved_write_frame(format, packet.get()), "write a packet to", path);
         }
     };
-    for (int i = 0; i < spec.frames; ++i) {
+    for (int i = 0; i < clip.frames; ++i) {
         check(av_frame_make_writable(frame.get()), "reuse a frame for", path);
         const QImage picture =
-            spec.picture(i, spec.size).convertToFormat(QImage::Format_RGB32).scaled(spec.size);
+            clip.picture(i, clip.size).convertToFormat(QImage::Format_RGB32).scaled(clip.size);
         const uint8_t* planes[1] = {picture.constBits()};
         const int strides[1] = {static_cast<int>(picture.bytesPerLine())};
         sws_scale(converter.get(), planes, strides, 0, encoder->height, frame->data,

@@ -44,7 +44,7 @@ struct ClipSpec {
 
 /// Encodes a clip (H.264 where the encoder is there, else MPEG-4) into the container that the
 /// file name's extension names. Throws std::runtime_error on failure.
-void writeVideo(const QString& path, const ClipSpec& spec);
+void writeVideo(const QString& path, const ClipSpec& clip);
 
 /// Whether two colours are within `tolerance` on every channel (lossy codecs shift them).
 bool near(QColor actual, QColor expected, int tolerance = 40);

@@ -296,9 +296,9 @@ struct Clips {
 };
 
 Clips writeClips(const TempDir& dir, const std::string& name, QColor colour) {
-    ClipSpec spec;
-    spec.frames = 25;
-    spec.picture = [colour](int, QSize size) {
+    ClipSpec clip;
+    clip.frames = 25;
+    clip.picture = [colour](int, QSize size) {
         QImage image(size, QImage::Format_RGB32);
         image.fill(colour);
         return image;
@@ -307,7 +307,7 @@ Clips writeClips(const TempDir& dir, const std::string& name, QColor colour) {
     const std::string copy = dir.path("Trip/" + name);
     std::filesystem::create_directories(dir.path("Keep"));
     std::filesystem::create_directories(dir.path("Trip"));
-    writeVideo(QString::fromStdString(keep), spec);
+    writeVideo(QString::fromStdString(keep), clip);
     std::filesystem::copy_file(keep, copy);
     return {keep, copy};
 }
