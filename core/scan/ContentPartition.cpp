@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -26,6 +27,7 @@ using FileReading::Descriptor;
 constexpr std::int64_t bufferBudget = 4 * 1024 * 1024;
 constexpr std::int64_t firstBlock = 4096;
 constexpr std::int64_t largestBlock = 256 * 1024;
+constexpr std::int64_t prefetchSpan = 4 * 1024 * 1024;
 // Larger groups reopen their files for every block instead of holding a descriptor each.
 constexpr std::size_t mostOpenFiles = 64;
 
@@ -34,6 +36,7 @@ struct Member {
     std::int64_t expectedSize;
     Descriptor file;
     bool unreadable = false;
+    std::int64_t prefetchedUntil = 0;
 };
 
 class Partition {
@@ -157,10 +160,20 @@ class Partition {
         return parts;
     }
 
-    static std::int64_t readBlock(const Member& member, char* bytes, std::int64_t length,
+    static std::int64_t readBlock(Member& member, char* bytes, std::int64_t length,
                                   std::int64_t offset) {
-        if (member.file.valid())
+        if (member.file.valid()) {
+            // Ask for the next stretch while this one is compared, so that a cold disk always
+            // has work queued; members are read in turn and would otherwise wait one by one.
+            if (length == largestBlock &&
+                offset + length > member.prefetchedUntil - prefetchSpan / 2) {
+                member.prefetchedUntil = std::max(member.prefetchedUntil, offset + length);
+                ::posix_fadvise(member.file.get(), member.prefetchedUntil, prefetchSpan,
+                                POSIX_FADV_WILLNEED);
+                member.prefetchedUntil += prefetchSpan;
+            }
             return FileReading::fill(member.file.get(), bytes, length, offset);
+        }
         const Descriptor file(
             FileReading::open(*member.path, FileReading::Access::sequential, member.expectedSize));
         return file.valid() ? FileReading::fill(file.get(), bytes, length, offset) : -1;
