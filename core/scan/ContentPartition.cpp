@@ -201,10 +201,15 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
     }
     if (members.size() == 1)
         return {{cluster}, {}};
-    if (members.size() <= mostOpenFiles)
+    if (members.size() <= mostOpenFiles) {
         for (auto& member : members)
             member.file = Descriptor(FileReading::open(
                 *member.path, FileReading::Access::sequential, member.expectedSize));
+        // Queue every member's first block before reading any: a cold disk serves them together.
+        for (auto& member : members)
+            if (member.file.valid())
+                ::posix_fadvise(member.file.get(), 0, firstBlock, POSIX_FADV_WILLNEED);
+    }
 
     // Positions within the cluster, so that classes and their files keep the cluster's order.
     std::map<Index, std::size_t> positionOf;
