@@ -22,9 +22,8 @@ std::string_view asSeenBySystem(const std::string& path) {
 }
 
 void checkActionable(const quillmere::MoveRecord& record, const std::string& root) {
-    const std::string folder = quillmere::FileSystem::join(
-                                   root, quillmere::SkipRules::reviewDirectoryName) +
-                               "/";
+    const std::string folder =
+        quillmere::FileSystem::join(root, quillmere::SkipRules::reviewDirectoryName) + "/";
     const std::string_view to = asSeenBySystem(record.to);
     require(to.starts_with(asSeenBySystem(folder)) && to.size() > asSeenBySystem(folder).size(),
             "an accepted record's destination lies inside the review folder");

@@ -6,12 +6,12 @@
 
 #include "move/Mover.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
-#include <memory>
 #include <openssl/evp.h>
 #include <set>
 #include <string>
@@ -75,13 +75,6 @@ struct Accounting {
     std::vector<std::string> unrecorded;
     /// Records whose moved file differs from the file it was verified against.
     std::vector<std::string> falseDuplicates;
-
-    bool moved(const std::string& path) const {
-        for (const auto& record : records)
-            if (record.from == path)
-                return true;
-        return false;
-    }
 };
 
 inline bool isManifestFile(const std::filesystem::path& path) {

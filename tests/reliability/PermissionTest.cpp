@@ -18,7 +18,6 @@ using quillmere::testing::ProcessOptions;
 using quillmere::testing::ProcessResult;
 using quillmere::testing::promisesHold;
 using quillmere::testing::randomBytes;
-using quillmere::testing::readFile;
 using quillmere::testing::snapshot;
 using quillmere::testing::ToolUnderTest;
 using Stream = quillmere::testing::InteractiveProcess::Stream;

@@ -13,8 +13,8 @@
 #include "scan/DuplicateScanner.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
-#include <set>
 
 using namespace quillmere;
 using quillmere::testing::account;
