@@ -1,29 +1,13 @@
-// Runs the app's window tests headless under a QApplication with a home, data folder, cache and
-// locale of their own, so the user's real Trash, saved marks and thumbnails are never touched and
-// counts are grouped the same way everywhere. GIO reads HOME and XDG_DATA_HOME once per process,
-// so both are set before anything can ask.
+// Runs the app's window tests under a QApplication with a home and locale of their own, and
+// without a start-up manifest from the caller's environment.
+#include "QtTestEnvironment.h"
+
 #include <QApplication>
 #include <QLocale>
-#include <QTemporaryDir>
-#include <QThreadPool>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 2;
-    const QByteArray path = home.path().toLocal8Bit();
-    qputenv("HOME", path);
-    qputenv("XDG_DATA_HOME", path + "/.local/share");
-    qputenv("XDG_CACHE_HOME", path + "/.cache");
-    qputenv("XDG_CONFIG_HOME", path + "/.config");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qunsetenv("QUILLMERE_MANIFEST");
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    // Background work a test left running ends before the folders it may use are removed.
-    QThreadPool::globalInstance()->waitForDone();
-    return result;
+    return quillmere::testing::runQtTests<QApplication>(argc, argv, [] {
+        qunsetenv("QUILLMERE_MANIFEST");
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    });
 }

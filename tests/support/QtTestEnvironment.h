@@ -1,0 +1,33 @@
+// Runs a test executable's tests inside a Qt application object, headless, with a home, data
+// folder, cache and configuration folder of its own, so the user's real Trash, saved marks and
+// thumbnails are never touched. GIO reads HOME and XDG_DATA_HOME once per process, so both are set
+// before anything can ask; the data folder is left missing, as on a fresh account.
+#pragma once
+
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <gtest/gtest.h>
+
+namespace quillmere::testing {
+
+/// `setup` runs once the folders are set, before the application object exists.
+template <typename Application, typename Setup> int runQtTests(int argc, char** argv, Setup setup) {
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    const QByteArray path = home.path().toLocal8Bit();
+    qputenv("HOME", path);
+    qputenv("XDG_DATA_HOME", path + "/.local/share");
+    qputenv("XDG_CACHE_HOME", path + "/.cache");
+    qputenv("XDG_CONFIG_HOME", path + "/.config");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    setup();
+    Application application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    // Background work a test left running ends before the folders it may use are removed.
+    QThreadPool::globalInstance()->waitForDone();
+    return result;
+}
+
+} // namespace quillmere::testing
