@@ -70,8 +70,9 @@ class Mover {
           std::function<void(const MoveProgress&)> progress = {});
 
     /// Re-verifies and moves every REMOVE file of the groups; one manifest per root with moves.
-    /// Throws Error only when a manifest cannot be written, after trying every root's. When
-    /// `stop` becomes true the run ends after the file in hand and still writes its manifests.
+    /// Throws Error only when a manifest cannot be written, after trying every root's and putting
+    /// back the moves of each root left without one. When `stop` becomes true the run ends after
+    /// the file in hand and still writes its manifests.
     MoveOutcome move(const std::vector<DuplicateGroup>& groups,
                      const std::atomic<bool>* stop = nullptr);
 
