@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QPainter>
-#include <memory>
 #include <stdexcept>
 
 #pragma GCC diagnostic push
@@ -21,27 +20,16 @@ extern "C" {
 
 namespace quillmere::testing {
 
-namespace {
-
-void check(bool ok, const char* what, const QString& path) {
+static void check(bool ok, const char* what, const QString& path) {
     if (!ok)
         throw std::runtime_error(std::string("could not ") + what + " " + path.toStdString());
 }
 
-void check(int result, const char* what, const QString& path) {
-    check(result >= 0, what, path);
-}
-
-} // namespace
-
 QImage twoHalves(QSize size, QColor first, QColor second, Qt::Orientation split) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(second);
-    QPainter painter(&image);
-    if (split == Qt::Horizontal)
-        painter.fillRect(0, 0, size.width() / 2, size.height(), first);
-    else
-        painter.fillRect(0, 0, size.width(), size.height() / 2, first);
+    QPainter(&image).fillRect(0, 0, split == Qt::Horizontal ? size.width() / 2 : size.width(),
+                              split == Qt::Horizontal ? size.height() : size.height() / 2, first);
     return image;
 }
 
@@ -51,11 +39,10 @@ void writeJpeg(const QString& path, const QImage& image, const ExifTags& tags) {
         return;
     auto file = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
     file->readMetadata();
-    Exiv2::ExifData& exif = file->exifData();
     if (tags.dateTimeOriginal)
-        exif["Exif.Photo.DateTimeOriginal"] = tags.dateTimeOriginal->toStdString();
+        file->exifData()["Exif.Photo.DateTimeOriginal"] = tags.dateTimeOriginal->toStdString();
     if (tags.orientation)
-        exif["Exif.Image.Orientation"] = static_cast<uint16_t>(*tags.orientation);
+        file->exifData()["Exif.Image.Orientation"] = static_cast<uint16_t>(*tags.orientation);
     file->writeMetadata();
 }
 
@@ -63,37 +50,19 @@ void writePng(const QString& path, const QImage& image) {
     check(image.save(path, "PNG"), "write", path);
 }
 
-void writeCorruptJpeg(const QString& path) {
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly), "create", path);
-    QByteArray bytes("\xFF\xD8\xFF\xE0", 4);
-    for (int i = 0; i < 4096; ++i)
-        bytes.append(static_cast<char>((i * 7919) % 251));
-    check(file.write(bytes) == bytes.size(), "write", path);
-}
-
 void writeVideo(const QString& path, const ClipSpec& clip) {
     av_log_set_level(AV_LOG_ERROR);
     const QByteArray name = QFile::encodeName(path);
     AVFormatContext* format = nullptr;
-    check(avformat_alloc_output_context2(&format, nullptr, nullptr, name.constData()),
+    check(avformat_alloc_output_context2(&format, nullptr, nullptr, name.constData()) >= 0,
           "choose a container for", path);
-    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> formatOwner(
-        format, [](AVFormatContext* f) {
-            if (f->pb)
-                avio_closep(&f->pb);
-            avformat_free_context(f);
-        });
-
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_H264);
     if (!codec)
         codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
-    check(codec != nullptr, "find an encoder for", path);
     AVStream* stream = avformat_new_stream(format, nullptr);
-    check(stream != nullptr, "add a stream to", path);
+    check(codec && stream, "find an encoder for", path);
 
-    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> encoder(
-        avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
+    AVCodecContext* encoder = avcodec_alloc_context3(codec);
     encoder->width = clip.size.width();
     encoder->height = clip.size.height();
     encoder->time_base = AVRational{1, clip.framesPerSecond};
@@ -104,10 +73,10 @@ void writeVideo(const QString& path, const ClipSpec& clip) {
     if (format->oformat->flags & AVFMT_GLOBALHEADER)
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(encoder->priv_data, "preset", "ultrafast", 0);
-    check(avcodec_open2(encoder.get(), codec, nullptr), "open the encoder for", path);
-    check(avcodec_parameters_from_context(stream->codecpar, encoder.get()), "describe", path);
+    check(avcodec_open2(encoder, codec, nullptr) >= 0 &&
+              avcodec_parameters_from_context(stream->codecpar, encoder) >= 0,
+          "open the encoder for", path);
     stream->time_base = encoder->time_base;
-
     if (clip.rotation != 0) {
         auto* matrix = reinterpret_cast<int32_t*>(
             av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
@@ -116,45 +85,45 @@ void writeVideo(const QString& path, const ClipSpec& clip) {
     }
     if (clip.creationTime)
         av_dict_set(&format->metadata, "creation_time", clip.creationTime->toUtf8().constData(), 0);
+    check(avio_open(&format->pb, name.constData(), AVIO_FLAG_WRITE) >= 0 &&
+              avformat_write_header(format, nullptr) >= 0,
+          "start", path);
 
-    check(avio_open(&format->pb, name.constData(), AVIO_FLAG_WRITE), "create", path);
-    check(avformat_write_header(format, nullptr), "start", path);
-
-    std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(),
-                                                       [](AVFrame* f) { av_frame_free(&f); });
-    std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
-                                                          [](AVPacket* p) { av_packet_free(&p); });
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
     frame->format = encoder->pix_fmt;
     frame->width = encoder->width;
     frame->height = encoder->height;
-    check(av_frame_get_buffer(frame.get(), 0), "allocate a frame for", path);
-    std::unique_ptr<SwsContext, void (*)(SwsContext*)> converter(
+    check(av_frame_get_buffer(frame, 0) >= 0, "allocate a frame for", path);
+    SwsContext* converter =
         sws_getContext(encoder->width, encoder->height, AV_PIX_FMT_RGB32, encoder->width,
-                       encoder->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr),
-        sws_freeContext);
-
-    const auto drain = [&] {
-        while (avcodec_receive_packet(encoder.get(), packet.get()) == 0) {
-            av_packet_rescale_ts(packet.get(), encoder->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            check(av_interleaved_write_frame(format, packet.get()), "write a packet to", path);
+                       encoder->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    // A null frame flushes the encoder.
+    for (int i = 0; i <= clip.frames; ++i) {
+        if (i < clip.frames) {
+            check(av_frame_make_writable(frame) >= 0, "reuse a frame for", path);
+            const QImage picture =
+                clip.picture(i, clip.size).convertToFormat(QImage::Format_RGB32).scaled(clip.size);
+            const uint8_t* planes[1] = {picture.constBits()};
+            const int strides[1] = {static_cast<int>(picture.bytesPerLine())};
+            sws_scale(converter, planes, strides, 0, encoder->height, frame->data, frame->linesize);
+            frame->pts = i;
         }
-    };
-    for (int i = 0; i < clip.frames; ++i) {
-        check(av_frame_make_writable(frame.get()), "reuse a frame for", path);
-        const QImage picture =
-            clip.picture(i, clip.size).convertToFormat(QImage::Format_RGB32).scaled(clip.size);
-        const uint8_t* planes[1] = {picture.constBits()};
-        const int strides[1] = {static_cast<int>(picture.bytesPerLine())};
-        sws_scale(converter.get(), planes, strides, 0, encoder->height, frame->data,
-                  frame->linesize);
-        frame->pts = i;
-        check(avcodec_send_frame(encoder.get(), frame.get()), "encode", path);
-        drain();
+        check(avcodec_send_frame(encoder, i < clip.frames ? frame : nullptr) >= 0, "encode", path);
+        while (avcodec_receive_packet(encoder, packet) == 0) {
+            av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            check(av_interleaved_write_frame(format, packet) >= 0, "write", path);
+        }
     }
-    check(avcodec_send_frame(encoder.get(), nullptr), "finish", path);
-    drain();
-    check(av_write_trailer(format), "close", path);
+    check(av_write_trailer(format) >= 0, "close", path);
+    // Freed only on success: a clip that cannot be written fails its test anyway.
+    sws_freeContext(converter);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&encoder);
+    avio_closep(&format->pb);
+    avformat_free_context(format);
 }
 
 bool near(QColor actual, QColor expected, int tolerance) {

@@ -1,5 +1,5 @@
-// Real photos and videos made at test time: JPEGs with EXIF tags, PNGs, damaged files and short
-// encoded clips whose frames, size, running time and rotation are known.
+// Real photos and videos made at test time: JPEGs with EXIF tags, PNGs and short encoded clips
+// whose frames, size, running time and rotation are known.
 #pragma once
 
 #include <QColor>
@@ -10,8 +10,7 @@
 
 namespace quillmere::testing {
 
-/// A picture split into two solid halves: `first` on the left (or top), `second` on the right
-/// (or bottom), so a test can tell which way up it is.
+/// Two solid halves, `first` on the left (or top), so a test can tell which way up it is.
 QImage twoHalves(QSize size, QColor first, QColor second, Qt::Orientation split = Qt::Horizontal);
 
 struct ExifTags {
@@ -21,20 +20,14 @@ struct ExifTags {
     std::optional<int> orientation = std::nullopt;
 };
 
-/// Writes `image` as a JPEG with the given EXIF tags. Throws std::runtime_error on failure.
+/// These throw std::runtime_error on failure.
 void writeJpeg(const QString& path, const QImage& image, const ExifTags& tags = {});
-
-/// Writes `image` as a PNG with no metadata. Throws std::runtime_error on failure.
 void writePng(const QString& path, const QImage& image);
-
-/// A file that starts like a JPEG and goes on with noise.
-void writeCorruptJpeg(const QString& path);
 
 struct ClipSpec {
     QSize size{320, 240};
     int framesPerSecond = 25;
     int frames = 50;
-    /// The picture of frame i.
     std::function<QImage(int frame, QSize size)> picture;
     /// Clockwise degrees a player turns the stored picture to show it upright.
     int rotation = 0;
@@ -43,7 +36,7 @@ struct ClipSpec {
 };
 
 /// Encodes a clip (H.264 where the encoder is there, else MPEG-4) into the container that the
-/// file name's extension names. Throws std::runtime_error on failure.
+/// file name's extension names.
 void writeVideo(const QString& path, const ClipSpec& clip);
 
 /// Whether two colours are within `tolerance` on every channel (lossy codecs shift them).

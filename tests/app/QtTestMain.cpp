@@ -1,21 +1,10 @@
-// Runs the tests inside a Qt application object, as the app's model and views expect: headless,
-// and with a thumbnail cache of its own so the user's real one is never read.
-#ifdef QUILLMERE_WIDGETS_TEST
-#include <QApplication>
-using Application = QApplication;
-#else
-#include <QCoreApplication>
-using Application = QCoreApplication;
-#endif
+// Runs the tests of the app's model with a home of their own (QtTestEnvironment.h), in a time zone
+// three hours east of UTC all year, so that dates read in the user's zone differ from UTC.
+#include "QtTestEnvironment.h"
 
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir cache;
-    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
-    Application application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return quillmere::testing::runQtTests<QCoreApplication>(argc, argv,
+                                                            [] { qputenv("TZ", "XST-3"); });
 }

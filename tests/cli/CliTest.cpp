@@ -1,561 +1,449 @@
-// End-to-end tests of the quillmere tool: each runs the built binary on a fixture tree made in a
-// temporary folder and compares standard output, standard error, the exit code and the reports.
+// The quillmere tool: its texts driven directly with chosen values, then the built binary end to
+// end on fixture trees, checking exit codes and what is on disk afterwards.
+#include "Arguments.h"
+#include "Console.h"
+#include "ScanRun.h"
+#include "SetAsideRun.h"
 #include "ToolUnderTest.h"
+#include "UndoRun.h"
+#include "Usage.h"
+#include "move/Mover.h"
+#include "scan/ScanResult.h"
 
-#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <regex>
-#include <string>
-#include <vector>
 
-using quillmere::testing::ProcessResult;
-using quillmere::testing::randomBytes;
-using quillmere::testing::readFile;
-using quillmere::testing::snapshot;
-using quillmere::testing::ToolUnderTest;
+using namespace quillmere;
+using namespace quillmere::cli;
+using quillmere::testing::InputKind;
+using quillmere::testing::ProcessResult, quillmere::testing::ToolUnderTest;
+using quillmere::testing::randomBytes, quillmere::testing::readFile, quillmere::testing::snapshot;
+using Stream = quillmere::testing::InteractiveProcess::Stream;
+namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view usage = R"usage(quillmere — find duplicate photos and videos (read-only)
+const std::string erase = "\r\x1b[K";
+constexpr std::string_view prompt = "Type 'yes' to continue: ";
+const std::string closingNote =
+    "\nNothing was deleted. Review each folder's _duplicates_review/\n"
+    "and delete it yourself once you are satisfied, to actually reclaim the space.\n";
 
-USAGE
-  quillmere <folder> [<folder> ...] [options]
-  quillmere --undo <manifest.json>
-
-OPTIONS
-  --include <subdir>   Scan only this subdirectory of each folder given.
-                       Repeatable. Omit to scan each whole folder.
-  --out <path>         Report path. Default: ./quillmere_report.txt
-                       The CSV sidecar is written alongside it as <name>.csv
-  --move               After scanning, move every REMOVE file into
-                       _duplicates_review/ inside whichever folder it was
-                       found under, keeping its folder structure. Each file
-                       is re-checked byte for byte against the copy that
-                       stays behind, immediately before it is moved. Nothing
-                       is ever deleted, and a file never has to leave the
-                       drive it started on.
-  --yes                Skip the confirmation prompt for --move.
-  --undo <manifest>    Put every file in a manifest back where it was.
-  --quiet              No progress output.
-  -h, --help           This message.
-
-EXAMPLES
-  quillmere "/Volumes/Extreme Pro" --include Photos --include Video --include 2026
-  quillmere "/Volumes/Extreme Pro" "/Volumes/Backup" --move
-  quillmere ~/Pictures "/Volumes/Extreme Pro" ~/Library/Mobile\ Documents/com~apple~CloudDocs
-  quillmere --undo "/Volumes/Extreme Pro/_duplicates_review/_quillmere_manifest_*.json"
-
-Passing more than one folder finds duplicates across all of them, not just
-within each one on its own. Without --move the scan is read-only. With
---move, each file is relocated within the drive it was found on — never
-deleted, and never moved to a different volume — and the move is reversible.)usage";
-
-constexpr std::string_view readOnlyNote =
-    "Nothing was moved or deleted. Re-run with --move to set the\n"
-    "REMOVE files aside in _duplicates_review/ inside whichever\n"
-    "folder each one was found under.\n";
-
-constexpr std::string_view progress = "\r\x1b[K";
-
-std::string errorOutput(const std::string& message) {
-    return "error: " + message + "\n\n" + std::string(usage) + "\n";
+// What `updates` make the progress printer write to standard error.
+std::string printed(const std::vector<ScanPhase>& updates) {
+    ::testing::internal::CaptureStderr();
+    const Console console(false);
+    ScanProgressPrinter printer(console);
+    for (const auto& update : updates)
+        printer(update);
+    printer.finish();
+    return ::testing::internal::GetCapturedStderr();
 }
 
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+// `count` files skipped as gone, and how the first `listed` of them are listed.
+std::pair<std::vector<SkippedMove>, std::string> skips(int count, int listed) {
+    std::pair<std::vector<SkippedMove>, std::string> result;
+    for (int index = 1; index <= count; ++index) {
+        result.first.push_back({"/V/" + std::to_string(index) + ".jpg", "gone"});
+        if (index <= listed)
+            result.second += "  /V/" + std::to_string(index) + ".jpg\n    gone\n";
+    }
+    return result;
 }
 
-void expectFailure(const ProcessResult& result, const std::string& message) {
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, errorOutput(message));
+// A photo of 1000 + index bytes at <root>/IMG_<index>.JPG and its copy, the one set aside, at
+// <root>/Copies/IMG_<index> copy.JPG: the larger index comes first. Returns {keep, copy}.
+std::pair<std::string, std::string> writeGroup(const ToolUnderTest& tool, const std::string& root,
+                                               int index) {
+    const std::string content = randomBytes(1000 + std::size_t(index), std::uint32_t(index));
+    const std::string keep = root + "/IMG_" + std::to_string(index) + ".JPG";
+    const std::string copy = root + "/Copies/IMG_" + std::to_string(index) + " copy.JPG";
+    tool.work.write(keep, content);
+    tool.work.write(copy, content);
+    return {keep, copy};
 }
 
-// Two roots with a photo in three places (one a copy-style name), a video in two, and files the
-// scan must pass over: a photo of the same size but other bytes, a hidden folder, a "._" file
-// and a text file.
-void writeLibrary(const ToolUnderTest& tool) {
-    const std::string photo = randomBytes(3000, 1);
-    const std::string video = randomBytes(300000, 2);
-    tool.work.write("A/IMG_0001.JPG", photo);
-    tool.work.write("A/Trip/IMG_0001 copy.JPG", photo);
-    tool.work.write("A/unique.png", randomBytes(3000, 3));
-    tool.work.write("A/clip.mov", video);
-    tool.work.write("A/._IMG_0001.JPG", photo);
-    tool.work.write("B/IMG_0001.JPG", photo);
-    tool.work.write("B/Videos/clip.mov", video);
-    tool.work.write("B/.hidden/IMG_0001.JPG", photo);
-    tool.work.write("B/notes.txt", "not media");
+// `count` small contents, each kept at A/Keep and set aside three times, from A and from B.
+// Returns every file's path with its content.
+std::map<std::string, std::string> writeManyDuplicates(const ToolUnderTest& tool, int count) {
+    std::map<std::string, std::string> files;
+    for (int index = 0; index < count; ++index) {
+        const std::string content = randomBytes(64 + std::size_t(index % 50), uint32_t(index));
+        const std::string name = "IMG_" + std::to_string(index);
+        for (const std::string& path : {"A/Keep/" + name + ".JPG", "A/Copies/" + name + " copy.JPG",
+                                        "B/" + name + ".JPG", "B/Old/" + name + " copy.JPG"}) {
+            tool.work.write(path, content);
+            files[tool.at(path)] = content;
+        }
+    }
+    return files;
 }
 
-std::string summary(const ToolUnderTest& tool, const std::string& counts, const std::string& report,
-                    const std::string& csv) {
-    return "\n" + counts + "\nReport : " + tool.at(report) + "\nCSV    : " + tool.at(csv) + "\n\n";
+std::vector<std::string> manifestsIn(const std::string& root) {
+    std::vector<std::string> paths;
+    if (fs::is_directory(root + "/_duplicates_review"))
+        for (const auto& entry : fs::directory_iterator(root + "/_duplicates_review"))
+            if (entry.path().filename().string().starts_with("_quillmere_manifest_"))
+                paths.push_back(entry.path().string());
+    return paths;
+}
+
+// Checks that each of `files` is unchanged either at its path or where a manifest of A or B
+// records it. Returns the number of moves recorded.
+int accountedMoves(const ToolUnderTest& tool, const std::map<std::string, std::string>& files) {
+    std::map<std::string, std::string> recorded;
+    for (const std::string root : {"A", "B"})
+        for (const auto& manifest : manifestsIn(tool.at(root)))
+            for (const auto& record : Mover::readManifest(manifest).records)
+                EXPECT_TRUE(recorded.emplace(record.from, record.to).second) << record.from;
+    for (const auto& [path, content] : files) {
+        const auto record = recorded.find(path);
+        EXPECT_EQ(fs::exists(path), record == recorded.end()) << path;
+        EXPECT_EQ(readFile(record == recorded.end() ? path : record->second), content) << path;
+    }
+    return int(recorded.size());
 }
 
 } // namespace
 
-TEST(CliTest, HelpPrintsTheUsageTextByteForByte) {
-    const ToolUnderTest tool;
-    for (const std::string option : {"--help", "-h"}) {
-        const ProcessResult result = tool.run({option});
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.out, std::string(usage) + "\n");
-        EXPECT_EQ(result.err, "");
-    }
-    EXPECT_EQ(std::count(usage.begin(), usage.end(), '\n'), 32) << "33 lines, no final break";
+TEST(ScanRunTest, ProgressLinesAreRewrittenInPlaceWithTruncatedPercentages) {
+    const std::vector<ScanPhase> updates = {scanphase::Enumerating{7}, scanphase::Hashing{2, 3},
+                                            scanphase::Grouping{}, scanphase::Verifying{999, 1000}};
+    EXPECT_EQ(printed(updates), erase + "  enumerating… 7 media files" + erase +
+                                    "  hashing candidates… 2/3 (66%)" + erase + "\n  grouping…\n" +
+                                    erase + "  verifying byte for byte… 999/1000 groups (99%)\n");
+    EXPECT_EQ(ScanProgressPrinter::percent(0, 0), 100);
 }
 
-TEST(CliTest, HelpWinsOnlyBeforeTheFirstOffendingArgument) {
-    const ToolUnderTest tool;
-    const ProcessResult helpFirst = tool.run({"--help", "--bogus"});
-    EXPECT_EQ(helpFirst.exitCode, 0);
-    EXPECT_EQ(helpFirst.out, std::string(usage) + "\n");
-
-    expectFailure(tool.run({"--bogus", "--help"}), "unknown option --bogus");
-
-    // Validation comes after parsing, so a missing folder before --help does not matter.
-    const ProcessResult afterFolder = tool.run({"missing-folder", "--help"});
-    EXPECT_EQ(afterFolder.exitCode, 0);
-    EXPECT_EQ(afterFolder.out, std::string(usage) + "\n");
-
-    // --help right after --out is the report path, not a request for help.
-    expectFailure(tool.run({"--out", "--help"}), "no folder given");
+TEST(ScanRunTest, SummaryShowsEachOptionalCountOnlyWhenThereIsOne) {
+    ScanResult result;
+    result.filesScanned = 40;
+    const std::string counts = "\nMedia files scanned : 40\nDuplicate groups    : ";
+    const std::string reports = "\nReport : /w/r.txt\nCSV    : /w/r.csv\n\n";
+    EXPECT_EQ(ScanRun::summary(result, "/w/r.txt", "/w/r.csv"),
+              counts + "0\nRedundant files     : 0\nReclaimable         : 0.0 B\n" + reports);
+    result.unreadableFiles = 1;
+    result.notDownloadedFiles = 2;
+    result.filesRejectedByVerification = 3;
+    result.invalidNameFiles = 4;
+    result.groups.push_back({MediaKind::video, 3145728, "/a/k.mov", {"/b/k.mov"}});
+    result.groups.push_back({MediaKind::photo, 1024, "/a/p.jpg", {"/b/p.jpg", "/c/p.jpg"}});
+    EXPECT_EQ(ScanRun::summary(result, "/w/r.txt", "/w/r.csv"),
+              counts +
+                  "2\nRedundant files     : 3\nReclaimable         : 3.0 MB\n"
+                  "Unreadable (skipped): 1\n"
+                  "In iCloud, not here : 2 (skipped, reading downloads them)\n"
+                  "Rejected by verify  : 3\n"
+                  "Names not UTF-8     : 4 (skipped, such paths cannot be reported)\n" +
+                  reports);
 }
 
-TEST(CliTest, NoArgumentsFailsWithNoFolderGiven) {
-    const ToolUnderTest tool;
-    expectFailure(tool.run({}), "no folder given");
-    expectFailure(tool.run({"--quiet", "--move", "--yes", "--include", "x"}), "no folder given");
+TEST(SetAsideRunTest, OnlyYesInAnyCaseWithBlanksAroundIsConsent) {
+    for (const char* answer : {"yes", "YES", " Yes ", "\tyEs \t"})
+        EXPECT_TRUE(SetAside::isConsent(answer)) << '"' << answer << '"';
+    for (const char* answer : {"", " ", "y", "Y", "ye", "yess", "yes please", "y e s", "no",
+                               "\"yes\"", "yes\r", "\vyes"})
+        EXPECT_FALSE(SetAside::isConsent(answer)) << '"' << answer << '"';
 }
 
-TEST(CliTest, OptionsMissingTheirValueFail) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A");
-    expectFailure(tool.run({"A", "--undo"}), "--undo needs a manifest path");
-    expectFailure(tool.run({"A", "--include"}), "--include needs a subdirectory name");
-    expectFailure(tool.run({"A", "--out"}), "--out needs a path");
+TEST(SetAsideRunTest, ConfirmationProgressAndOutcomeTexts) {
+    ScanResult result;
+    result.groups = {{MediaKind::video, 1024, "/V/a.mov", {"/V/b.mov", "/V/c.mov"}},
+                     {MediaKind::photo, 512, "/V/a.jpg", {"/V/b.jpg"}}};
+    EXPECT_EQ(SetAside::confirmationText(result),
+              "About to move 3 file(s)\n"
+              "  into : _duplicates_review/ inside whichever folder each was found under\n"
+              "  total: 2.5 KB\n\n"
+              "Each file is re-checked byte for byte against the copy that stays\n"
+              "behind, immediately before it is moved. Nothing is deleted, and the\n"
+              "move can be reversed with --undo.\n\n");
+    EXPECT_EQ(SetAside::progressText(moveprogress::Verifying{0, 3}),
+              "  verifying before move… 0/3");
+    EXPECT_EQ(SetAside::progressText(moveprogress::Moving{2, 3}), "  moving… 2/3");
+
+    MoveOutcome outcome;
+    outcome.skipped = skips(21, 20).first;
+    EXPECT_EQ(SetAside::outcomeText(outcome, 0),
+              "\nMoved   : 0 file(s), 0.0 B\nSkipped : 21 (left exactly where they were)\n" +
+                  skips(21, 20).second + "  …and 1 more\n" + closingNote);
+    outcome.moved = {{"/A/x.jpg", "/A/_duplicates_review/x.jpg", 1536, "/A/k.jpg"}};
+    outcome.skipped = skips(1, 1).first;
+    outcome.manifestURLs = {"/B/m 1.json", "/A/m.json"};
+    outcome.interrupted = true;
+    EXPECT_EQ(SetAside::outcomeText(outcome, 7),
+              "\nMoved   : 1 file(s), 1.5 KB\nSkipped : 1 (left exactly where they were)\n" +
+                  skips(1, 1).second +
+                  "Interrupted: the remaining 7 file(s) were left where they were.\n\n"
+                  "Manifest: /B/m 1.json\nUndo    : quillmere --undo \"/B/m 1.json\"\n"
+                  "Manifest: /A/m.json\nUndo    : quillmere --undo \"/A/m.json\"\n" +
+                  closingNote);
 }
 
-TEST(CliTest, UnknownOptionsAreMatchedExactlyAndReportedFromTheLeft) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A");
-    expectFailure(tool.run({"A", "-"}), "unknown option -");
-    expectFailure(tool.run({"A", "--Move"}), "unknown option --Move");
-    expectFailure(tool.run({"A", "-x", "--bogus"}), "unknown option -x");
-    expectFailure(tool.run({"--bogus", "--undo"}), "unknown option --bogus");
-    expectFailure(tool.run({"--undo", "m.json", "--bogus"}), "unknown option --bogus");
-}
-
-TEST(CliTest, ValuesAreTakenEvenWhenTheyBeginWithADash) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A/-sub");
-    const ProcessResult result = tool.run({"A", "--include", "-sub", "--out", "-x"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(std::filesystem::exists(tool.at("-x")));
-}
-
-TEST(CliTest, RootsThatAreNotFoldersFailWithTheirStandardisedPath) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A");
-    tool.work.write("file.jpg", "x");
-    expectFailure(tool.run({"A", "./gone/../missing"}), "not a folder: " + tool.at("missing"));
-    expectFailure(tool.run({"file.jpg", "missing"}), "not a folder: " + tool.at("file.jpg"));
-    std::filesystem::create_symlink(tool.at("nowhere"), tool.at("dangling"));
-    expectFailure(tool.run({"dangling"}), "not a folder: " + tool.at("dangling"));
-    EXPECT_EQ(namesIn(tool.base), (std::vector<std::string>{"A", "dangling", "file.jpg"}))
-        << "no report may be written";
-}
-
-TEST(CliTest, EveryIncludeMustExistUnderEveryRoot) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A/Photos");
-    tool.work.write("A/Video", "a file is enough");
-    tool.work.mkdir("B/Photos");
-    tool.work.mkdir("B/Video");
-    tool.work.mkdir("C");
-
-    expectFailure(tool.run({"A", "C", "--include", "Photos"}),
-                  "--include path does not exist: " + tool.at("C/Photos"));
-    expectFailure(tool.run({"A", "B", "--include", "Photos", "--include", "Nope"}),
-                  "--include path does not exist: " + tool.at("A/Nope"));
-    expectFailure(tool.run({"B", "A", "--include", "Photos/2024"}),
-                  "--include path does not exist: " + tool.at("B/Photos/2024"));
-    EXPECT_EQ(namesIn(tool.base), (std::vector<std::string>{"A", "B", "C"}))
-        << "nothing is scanned or written before validation passes";
-
-    const ProcessResult passes = tool.run({"A", "B", "--include", "Photos", "--include", "Video"});
-    EXPECT_EQ(passes.exitCode, 0);
-    EXPECT_TRUE(passes.err.starts_with("Scanning " + tool.at("A") + ", " + tool.at("B") +
-                                       "\nIncluded: Photos, Video\n"))
-        << passes.err;
-}
-
-TEST(CliTest, RootsAreResolvedAndStandardisedButKeptInOrderWithRepeats) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("photos");
-    tool.home.mkdir("Pictures");
-    const std::string home = std::filesystem::canonical(tool.home.path()).string();
-
-    const ProcessResult result =
-        tool.run({"./photos/../photos", "~/Pictures", tool.base + "//photos/."});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    const std::string roots =
-        tool.at("photos") + ", " + home + "/Pictures" + ", " + tool.at("photos");
-    EXPECT_TRUE(result.err.starts_with("Scanning " + roots + "\n")) << result.err;
-    EXPECT_NE(readFile(tool.at("quillmere_report.txt")).find("Roots scanned   : " + roots + "\n"),
-              std::string::npos);
-}
-
-TEST(CliTest, SameFolderTwiceIsTwoRootsButNoFileIsItsOwnDuplicate) {
-    const ToolUnderTest tool;
-    tool.work.write("A/IMG_0001.JPG", randomBytes(5000, 1));
-    const ProcessResult result = tool.run({"A", "A"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(result.err.starts_with("Scanning " + tool.at("A") + ", " + tool.at("A") + "\n"));
-    EXPECT_NE(result.out.find("Duplicate groups    : 0\n"), std::string::npos) << result.out;
-}
-
-TEST(CliTest, UndoIsTheWholeRunWhateverElseIsGiven) {
-    const ToolUnderTest tool;
-    const ProcessResult result =
-        tool.run({"--undo", "missing.json", "missing-folder", "--move", "--include", "x"});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err.find("not a folder"), std::string::npos) << result.err;
-    EXPECT_TRUE(result.err.starts_with("error: ")) << result.err;
-    EXPECT_TRUE(namesIn(tool.base).empty()) << "an undo writes no report";
-}
-
-TEST(CliTest, ScanWithDuplicatesAcrossTwoRootsPrintsTheSummaryAndWritesBothReports) {
-    const ToolUnderTest tool;
-    writeLibrary(tool);
-    const auto before = snapshot(tool.base);
-
-    const ProcessResult result = tool.run({"A", "B"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, summary(tool,
-                                  "Media files scanned : 6\n"
-                                  "Duplicate groups    : 2\n"
-                                  "Redundant files     : 3\n"
-                                  "Reclaimable         : 298.8 KB\n",
-                                  "quillmere_report.txt", "quillmere_report.csv") +
-                              std::string(readOnlyNote));
-
-    const std::string a = tool.at("A"), b = tool.at("B");
-    std::string report = readFile(tool.at("quillmere_report.txt"));
-    const std::regex stamp("Scanned at      : \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n"
-                           "Duration        : \\d+\\.\\ds\n");
-    ASSERT_TRUE(std::regex_search(report, stamp)) << report;
-    report = std::regex_replace(report, stamp, "<time>\n");
-    EXPECT_EQ(report,
-              "Quillmere report\n"
-              "============================================================\n"
-              "\n"
-              "Roots scanned   : " +
-                  a + ", " + b +
-                  "\n"
-                  "Included        : (entire root)\n"
-                  "<time>\n"
-                  "\n"
-                  "Media files scanned : 6\n"
-                  "Duplicate groups    : 2\n"
-                  "Redundant files     : 3\n"
-                  "Reclaimable         : 298.8 KB (306000 bytes)\n"
-                  "\n"
-                  "Breakdown\n"
-                  "------------------------------------------------------------\n"
-                  "  photos        1 groups       2 redundant      5.9 KB\n"
-                  "  videos        1 groups       1 redundant    293.0 KB\n"
-                  "\n"
-                  "Duplicate groups (largest reclaimable first)\n"
-                  "------------------------------------------------------------\n"
-                  "\n"
-                  "[1] video  293.0 KB  x2 copies  ->  293.0 KB reclaimable\n"
-                  "    REMOVE  " +
-                  a +
-                  "/clip.mov\n"
-                  "    KEEP    " +
-                  b +
-                  "/Videos/clip.mov\n"
-                  "\n"
-                  "[2] photo  2.9 KB  x3 copies  ->  5.9 KB reclaimable\n"
-                  "    KEEP    " +
-                  a +
-                  "/IMG_0001.JPG\n"
-                  "    REMOVE  " +
-                  a +
-                  "/Trip/IMG_0001 copy.JPG\n"
-                  "    REMOVE  " +
-                  b +
-                  "/IMG_0001.JPG\n"
-                  "\n"
-                  "------------------------------------------------------------\n"
-                  "Nothing was moved or deleted. This scan was read-only.\n"
-                  "Every group above was confirmed byte for byte: files were clustered by\n"
-                  "size and a head+tail signature, then compared in full. No file is listed\n"
-                  "as REMOVE unless all of its bytes match the KEEP file exactly.\n");
-    EXPECT_EQ(readFile(tool.at("quillmere_report.csv")),
-              "group,type,size_bytes,size_human,action,full_path\n"
-              "1,video,300000,293.0 KB,REMOVE," +
-                  a +
-                  "/clip.mov\n"
-                  "1,video,300000,293.0 KB,KEEP," +
-                  b +
-                  "/Videos/clip.mov\n"
-                  "2,photo,3000,2.9 KB,KEEP," +
-                  a +
-                  "/IMG_0001.JPG\n"
-                  "2,photo,3000,2.9 KB,REMOVE," +
-                  a +
-                  "/Trip/IMG_0001 copy.JPG\n"
-                  "2,photo,3000,2.9 KB,REMOVE," +
-                  b + "/IMG_0001.JPG\n");
-
-    auto after = snapshot(tool.base);
-    after.erase("quillmere_report.txt");
-    after.erase("quillmere_report.csv");
-    EXPECT_EQ(after, before) << "a scan changes nothing but the two reports";
-}
-
-TEST(CliTest, ProgressLinesAreRewrittenInPlaceAndGroupingEndsThem) {
-    const ToolUnderTest tool;
-    writeLibrary(tool);
-    const ProcessResult result = tool.run({"A", "B"});
-    ASSERT_EQ(result.exitCode, 0);
-
-    const std::string head = "Scanning " + tool.at("A") + ", " + tool.at("B") + "\n" +
-                             std::string(progress) + "  enumerating… 6 media files";
-    const std::string grouping = std::string(progress) + "\n  grouping…\n";
-    ASSERT_TRUE(result.err.starts_with(head)) << result.err;
-    const auto groupingAt = result.err.find(grouping);
-    ASSERT_NE(groupingAt, std::string::npos) << result.err;
-    ASSERT_TRUE(result.err.ends_with("\n"));
-
-    // Updates from worker threads may arrive in any order; the final one of a phase comes last.
-    const auto pieces = [](std::string text) {
-        std::vector<std::string> parts;
-        for (auto at = text.find(progress); at != std::string::npos; at = text.find(progress)) {
-            text.erase(0, at + progress.size());
-            parts.push_back(text.substr(0, text.find(progress)));
-        }
-        return parts;
-    };
-    std::vector<std::string> hashing =
-        pieces(result.err.substr(head.size(), groupingAt - head.size()));
-    ASSERT_FALSE(hashing.empty());
-    EXPECT_EQ(hashing.back(), "  hashing candidates… 6/6 (100%)");
-    std::sort(hashing.begin(), hashing.end());
-    EXPECT_EQ(hashing, (std::vector<std::string>{
-                           "  hashing candidates… 1/6 (16%)", "  hashing candidates… 2/6 (33%)",
-                           "  hashing candidates… 3/6 (50%)", "  hashing candidates… 4/6 (66%)",
-                           "  hashing candidates… 5/6 (83%)", "  hashing candidates… 6/6 (100%)",
-                           "  hashing candidates… 6/6 (100%)"}));
-
-    const std::string tail = result.err.substr(groupingAt + grouping.size());
-    std::vector<std::string> verifying = pieces(tail.substr(0, tail.size() - 1));
-    ASSERT_FALSE(verifying.empty());
-    EXPECT_EQ(verifying.back(), "  verifying byte for byte… 2/2 groups (100%)");
-    std::sort(verifying.begin(), verifying.end());
-    EXPECT_EQ(verifying,
-              (std::vector<std::string>{"  verifying byte for byte… 1/2 groups (50%)",
-                                        "  verifying byte for byte… 2/2 groups (100%)",
-                                        "  verifying byte for byte… 2/2 groups (100%)"}));
-}
-
-TEST(CliTest, ScanWithoutCandidatesEndsWithGroupingAndFindsNothing) {
-    const ToolUnderTest tool;
-    tool.work.write("A/only.jpg", "one photo");
-    const ProcessResult result = tool.run({"A"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "Scanning " + tool.at("A") + "\n" + std::string(progress) +
-                              "  enumerating… 1 media files" + std::string(progress) +
-                              "\n  grouping…\n");
-    EXPECT_EQ(result.out, summary(tool,
-                                  "Media files scanned : 1\n"
-                                  "Duplicate groups    : 0\n"
-                                  "Redundant files     : 0\n"
-                                  "Reclaimable         : 0.0 B\n",
-                                  "quillmere_report.txt", "quillmere_report.csv") +
-                              std::string(readOnlyNote));
-    EXPECT_EQ(readFile(tool.at("quillmere_report.csv")),
-              "group,type,size_bytes,size_human,action,full_path\n");
-    EXPECT_NE(readFile(tool.at("quillmere_report.txt")).find("Duplicate groups    : 0\n"),
-              std::string::npos);
-}
-
-TEST(CliTest, QuietWritesNothingToStandardErrorButErrorsStillDo) {
-    const ToolUnderTest tool;
-    writeLibrary(tool);
-    const ProcessResult result = tool.run({"A", "--quiet", "B", "--include", "Trip"});
-    EXPECT_EQ(result.exitCode, 2) << "B has no Trip";
-    EXPECT_EQ(result.err, errorOutput("--include path does not exist: " + tool.at("B/Trip")));
-
-    const ProcessResult scan = tool.run({"A", "--quiet", "B"});
-    EXPECT_EQ(scan.exitCode, 0);
-    EXPECT_EQ(scan.err, "");
-    EXPECT_NE(scan.out.find("Duplicate groups    : 2\n"), std::string::npos);
-}
-
-TEST(CliTest, OutValueBeginningWithADashIsAFileInTheWorkingFolder) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A");
-    const ProcessResult result = tool.run({"A", "--out", "-x"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, summary(tool,
-                                  "Media files scanned : 0\n"
-                                  "Duplicate groups    : 0\n"
-                                  "Redundant files     : 0\n"
-                                  "Reclaimable         : 0.0 B\n",
-                                  "-x", "-x.csv") +
-                              std::string(readOnlyNote));
-    EXPECT_TRUE(readFile(tool.at("-x")).starts_with("Quillmere report\n"));
-    EXPECT_TRUE(readFile(tool.at("-x.csv")).starts_with("group,type,"));
-}
-
-TEST(CliTest, OutValueEndingInCsvLeavesOneFileHoldingTheCsv) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A");
-    const ProcessResult result = tool.run({"A", "--out", "x.csv"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(
-        result.out.find("\nReport : " + tool.at("x.csv") + "\nCSV    : " + tool.at("x.csv") + "\n"),
-        std::string::npos)
-        << result.out;
-    EXPECT_EQ(readFile(tool.at("x.csv")), "group,type,size_bytes,size_human,action,full_path\n");
-    EXPECT_EQ(namesIn(tool.base), (std::vector<std::string>{"A", "x.csv"}));
+TEST(UndoRunTest, OutcomeListsTheFirstTwentySkippedRecords) {
+    const std::string restored = "Restored 3 file(s) to their original locations.\n";
+    EXPECT_EQ(Undo::outcomeText(UndoOutcome{3, {}}), restored);
+    EXPECT_EQ(Undo::outcomeText(UndoOutcome{3, skips(25, 20).first}),
+              restored + "Skipped 25:\n" + skips(25, 20).second);
 }
 
 TEST(CliTest, CsvSidecarReplacesOnlyTheLastExtension) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A");
-    tool.work.mkdir("out.d");
-    tool.home.mkdir("reports");
-    const std::string home = std::filesystem::canonical(tool.home.path()).string();
-    const std::vector<std::pair<std::string, std::pair<std::string, std::string>>> cases = {
-        {"report", {tool.at("report"), tool.at("report.csv")}},
-        {"a.b.txt", {tool.at("a.b.txt"), tool.at("a.b.csv")}},
-        {"out.d/report", {tool.at("out.d/report"), tool.at("out.d/report.csv")}},
-        {".hidden", {tool.at(".hidden"), tool.at(".hidden.csv")}},
-        {"~/reports/r.txt", {home + "/reports/r.txt", home + "/reports/r.csv"}},
-    };
-    for (const auto& [out, paths] : cases) {
-        const ProcessResult result = tool.run({"A", "--out", out});
-        EXPECT_EQ(result.exitCode, 0) << out << ": " << result.err;
-        EXPECT_NE(
-            result.out.find("\nReport : " + paths.first + "\nCSV    : " + paths.second + "\n"),
-            std::string::npos)
-            << result.out;
-        EXPECT_TRUE(std::filesystem::exists(paths.first)) << paths.first;
-        EXPECT_TRUE(std::filesystem::exists(paths.second)) << paths.second;
-    }
+    const std::map<std::string, std::string> rows = {
+        {"/w/r.txt", "/w/r.csv"},         {"/w/r", "/w/r.csv"},
+        {"/w/a.b.txt", "/w/a.b.csv"},     {"/w/o.d/r", "/w/o.d/r.csv"},
+        {"/w/.hidden", "/w/.hidden.csv"}, {"/w/x.csv", "/w/x.csv"}};
+    for (const auto& [report, csv] : rows)
+        EXPECT_EQ(Arguments::csvPathFor(report), csv) << report;
 }
 
-TEST(CliTest, ExistingReportsAreReplacedWithNothingLeftBehind) {
+// Every command line that cannot run: exit code 2, the message and the usage text on standard
+// error, and nothing written or replaced. Help comes first only before an offending argument.
+TEST(CliTest, CommandLinesThatCannotRunFailWithTheirMessageAndTheUsage) {
     const ToolUnderTest tool;
-    tool.work.mkdir("A");
-    tool.work.write("quillmere_report.txt", "old report");
-    tool.work.write("quillmere_report.csv", "old csv");
-    const ProcessResult result = tool.run({"A"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(readFile(tool.at("quillmere_report.txt")).starts_with("Quillmere report\n"));
-    EXPECT_TRUE(readFile(tool.at("quillmere_report.csv")).starts_with("group,type,"));
-    EXPECT_EQ(namesIn(tool.base),
-              (std::vector<std::string>{"A", "quillmere_report.csv", "quillmere_report.txt"}));
-}
-
-TEST(CliTest, ReportInAMissingFolderFailsWithTheSystemsReason) {
-    const ToolUnderTest tool;
-    tool.work.write("A/IMG_0001.JPG", "x");
-    const ProcessResult result = tool.run({"A", "--out", "missing/report.txt", "--quiet"});
-    expectFailure(result, "could not write report: " + tool.at("missing/report.txt") +
-                              ": No such file or directory");
-    EXPECT_EQ(namesIn(tool.base), (std::vector<std::string>{"A"}));
-}
-
-TEST(CliTest, CsvThatCannotBeWrittenFailsAndKeepsTheReport) {
-    const ToolUnderTest tool;
-    tool.work.mkdir("A");
+    tool.work.write("A/IMG_1.JPG", randomBytes(4000, 9));
+    tool.work.mkdir("A/Photos");
+    tool.work.mkdir("C");
+    tool.work.write("file.jpg", "x");
     tool.work.mkdir("report.csv/inside");
-    const ProcessResult result = tool.run({"A", "--out", "report.txt", "--quiet"});
-    expectFailure(result, "could not write report: " + tool.at("report.csv") + ": Is a directory");
-    EXPECT_TRUE(readFile(tool.at("report.txt")).starts_with("Quillmere report\n"));
-    EXPECT_EQ(namesIn(tool.at("report.csv")), (std::vector<std::string>{"inside"}));
+    fs::create_symlink(tool.at("nowhere"), tool.at("dangling"));
+    const auto before = snapshot(tool.base);
+    const std::string cannotWrite = "could not write report: " + tool.base + "/";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{"--help"}, ""},
+        {{"-h", "--bogus"}, ""},
+        {{"--bogus", "--help"}, "unknown option --bogus"},
+        {{"A", "-x", "--Move"}, "unknown option -x"},
+        {{}, "no folder given"},
+        {{"--out", "--help"}, "no folder given"},
+        {{"A", "--undo"}, "--undo needs a manifest path"},
+        {{"A", "--include"}, "--include needs a subdirectory name"},
+        {{"A", "--out"}, "--out needs a path"},
+        {{"A", "./gone/../missing"}, "not a folder: " + tool.at("missing")},
+        {{"file.jpg"}, "not a folder: " + tool.at("file.jpg")},
+        {{"dangling"}, "not a folder: " + tool.at("dangling")},
+        {{"A", "C", "--include", "Photos"},
+         "--include path does not exist: " + tool.at("C/Photos")},
+        {{"--undo", "gone.json", "missing", "--move"}, "no such manifest: " + tool.at("gone.json")},
+        {{"--undo", "~/m.json"}, "no such manifest: " + tool.home.path() + "/m.json"},
+        {{"A", "--quiet", "--out", "no/r.txt"},
+         cannotWrite + "no/r.txt: No such file or directory"},
+        {{"A", "--quiet", "--out", "A/IMG_1.JPG"},
+         cannotWrite + "A/IMG_1.JPG: a photo or video is there and is never replaced"},
+    };
+    for (const auto& [args, message] : rows) {
+        SCOPED_TRACE(args.empty() ? "(none)" : args[0] + " " + args.back());
+        const ProcessResult result = tool.run(args);
+        const std::string usage = std::string(usageText) + "\n";
+        EXPECT_EQ(result.exitCode, message.empty() ? 0 : 2);
+        EXPECT_EQ(result.out, message.empty() ? usage : "");
+        EXPECT_EQ(result.err, message.empty() ? "" : "error: " + message + "\n\n" + usage);
+    }
+    EXPECT_EQ(snapshot(tool.base), before);
+
+    // The report is written before its CSV, which cannot be; nothing else is left behind.
+    const ProcessResult csv = tool.run({"A", "--quiet", "--out", "report.txt"});
+    EXPECT_EQ(csv.exitCode, 2);
+    EXPECT_TRUE(csv.err.starts_with("error: " + cannotWrite + "report.csv: Is a directory\n"));
+    auto after = snapshot(tool.base);
+    EXPECT_TRUE(after.erase("report.txt"));
+    EXPECT_EQ(after, before);
+    for (const char* option : {"--include <subdir>", "--out <path>", "--move", "--yes",
+                               "--undo <manifest>", "--quiet", "-h, --help"})
+        EXPECT_NE(usageText.find(option), usageText.npos) << option;
 }
 
-TEST(CliTest, ReportPathNamingAnExistingPhotoNeverReplacesIt) {
+// Two roots, one typed twice: a photo in three places (one named as a copy), a video in two, and
+// what the scan passes over: a same-size photo, a "._" file, a hidden folder, a text file.
+TEST(CliTest, ScanWritesTheReportAndCsvAndChangesNothingElse) {
     const ToolUnderTest tool;
-    const std::string photo = randomBytes(4000, 9);
-    tool.work.write("A/IMG_0001.JPG", photo);
-    const ProcessResult result = tool.run({"A", "--out", "A/IMG_0001.JPG", "--quiet"});
-    expectFailure(result, "could not write report: " + tool.at("A/IMG_0001.JPG") +
-                              ": a photo or video is there and is never replaced");
-    EXPECT_EQ(readFile(tool.at("A/IMG_0001.JPG")), photo);
-    EXPECT_EQ(namesIn(tool.at("A")), (std::vector<std::string>{"IMG_0001.JPG"}));
+    const std::string photo = randomBytes(3000, 1), video = randomBytes(300000, 2);
+    for (const char* path : {"A/IMG_0001.JPG", "A/Trip/IMG_0001 copy.JPG", "A/._IMG_0001.JPG",
+                             "B/IMG_0001.JPG", "B/.hidden/IMG_0001.JPG"})
+        tool.work.write(path, photo);
+    tool.work.write("A/clip.mov", video);
+    tool.work.write("B/Videos/clip.mov", video);
+    tool.work.write("A/unique.png", randomBytes(3000, 3));
+    tool.work.write("B/notes.txt", "not media");
+    const auto before = snapshot(tool.base);
+
+    const ProcessResult result = tool.run({"A", "B", "./A/../A"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string a = tool.at("A"), b = tool.at("B");
+    EXPECT_TRUE(result.err.starts_with("Scanning " + a + ", " + b + ", " + a + "\n"));
+    EXPECT_TRUE(result.out.ends_with("Nothing was moved or deleted. Re-run with --move to set the\n"
+                                     "REMOVE files aside in _duplicates_review/ inside whichever\n"
+                                     "folder each one was found under.\n"));
+    std::string csv = readFile(tool.at("quillmere_report.csv"));
+    for (auto at = csv.find(tool.base); at != csv.npos; at = csv.find(tool.base))
+        csv.replace(at, tool.base.size(), "~");
+    EXPECT_EQ(csv, "group,type,size_bytes,size_human,action,full_path\n"
+                   "1,video,300000,293.0 KB,REMOVE,~/A/clip.mov\n"
+                   "1,video,300000,293.0 KB,KEEP,~/B/Videos/clip.mov\n"
+                   "2,photo,3000,2.9 KB,KEEP,~/A/IMG_0001.JPG\n"
+                   "2,photo,3000,2.9 KB,REMOVE,~/A/Trip/IMG_0001 copy.JPG\n"
+                   "2,photo,3000,2.9 KB,REMOVE,~/B/IMG_0001.JPG\n");
+    const std::string report = readFile(tool.at("quillmere_report.txt"));
+    EXPECT_NE(report.find("  photos        1 groups       2 redundant      5.9 KB\n"), report.npos);
+    EXPECT_EQ(report.find("Rejected"), report.npos);
+    auto after = snapshot(tool.base);
+    EXPECT_EQ(after.erase("quillmere_report.txt") + after.erase("quillmere_report.csv"), 2u);
+    EXPECT_EQ(after, before) << "a scan changes nothing but the two reports";
 }
 
-TEST(CliTest, SummaryShowsRejectedFilesOnlyWhenThereAreSome) {
+TEST(CliTest, ScanOfOneIncludedFileShowsOnlyEnumerationAndGrouping) {
     const ToolUnderTest tool;
-    // Same size and same head and tail, different in the middle: same signature, not identical.
-    std::string first = randomBytes(600000, 4);
-    std::string second = first;
-    second[300000] = static_cast<char>(second[300000] ^ 0x5a);
-    tool.work.write("A/a.mp4", first);
-    tool.work.write("A/b.mp4", second);
-    const ProcessResult result = tool.run({"A", "--quiet"});
+    tool.work.write("A/Photos/only.jpg", "one photo");
+    tool.work.write("A/Other/other.jpg", "another photo");
+    const ProcessResult result = tool.run({"A", "--include", "Photos"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, summary(tool,
-                                  "Media files scanned : 2\n"
-                                  "Duplicate groups    : 0\n"
-                                  "Redundant files     : 0\n"
-                                  "Reclaimable         : 0.0 B\n"
-                                  "Rejected by verify  : 2\n",
-                                  "quillmere_report.txt", "quillmere_report.csv") +
-                              std::string(readOnlyNote));
+    EXPECT_EQ(result.err, "Scanning " + tool.at("A") + "\nIncluded: Photos\n" + erase +
+                              "  enumerating… 1 media files" + erase + "\n  grouping…\n");
 }
 
-TEST(CliTest, SummaryCountsNamesThatAreNotUtf8WithoutPrintingThem) {
-    const ToolUnderTest tool;
-    const std::string photo = randomBytes(2000, 5);
-    tool.work.write("A/bad\xff.jpg", photo);
-    tool.work.write("A/also bad\xc3(.jpg", photo);
-    tool.work.write("A/good.jpg", photo);
-    const ProcessResult result = tool.run({"A", "--quiet"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_NE(result.out.find("Names not UTF-8     : 2 (skipped, such paths cannot be reported)\n"
-                              "\nReport : "),
-              std::string::npos)
-        << result.out;
-    EXPECT_NE(result.out.find("Duplicate groups    : 0\n"), std::string::npos);
-    for (const std::string& text : {result.out, readFile(tool.at("quillmere_report.txt")),
-                                    readFile(tool.at("quillmere_report.csv"))}) {
-        EXPECT_EQ(text.find('\xff'), std::string::npos);
-        EXPECT_EQ(text.find("\xc3("), std::string::npos);
+// An empty answer stands for Ctrl-C at the prompt; "\x04" ends the input without an answer.
+TEST(SetAsideRunTest, OnATerminalOnlyAYesMovesAnything) {
+    for (const auto& [answer, exitCode] : std::vector<std::pair<std::string, int>>{
+             {" YES\t\n", 0}, {"y\n", 1}, {"\x04", 1}, {"", -1}}) {
+        SCOPED_TRACE(answer);
+        const ToolUnderTest tool;
+        const auto [keep, copy] = writeGroup(tool, "A", 1);
+        const auto before = snapshot(tool.at("A"));
+        const auto run = tool.start({"A", "--move"}, {.inputKind = InputKind::terminal});
+        ASSERT_TRUE(run->waitFor(Stream::out, prompt));
+        EXPECT_TRUE(run->seen(Stream::out).ends_with("--undo.\n\n" + std::string(prompt)));
+        EXPECT_EQ(snapshot(tool.at("A")), before) << "nothing moves before the answer";
+        answer.empty() ? run->signal(SIGINT) : run->send(answer);
+        const ProcessResult result = run->finish();
+        EXPECT_EQ(result.exitCode, exitCode);
+        EXPECT_EQ(fs::exists(tool.at(copy)), exitCode != 0);
+        EXPECT_EQ(snapshot(tool.at("A")) == before, exitCode != 0) << "declined: nothing moved";
+        EXPECT_EQ(result.out.ends_with("Cancelled. Nothing was moved.\n"), exitCode == 1);
     }
 }
 
-TEST(CliTest, SummaryCountsUnreadableCandidates) {
+TEST(SetAsideRunTest, WithoutATerminalOnlyYesMoves) {
     const ToolUnderTest tool;
-    tool.work.write("A/a.jpg", randomBytes(2000, 6));
-    tool.work.write("A/b.jpg", randomBytes(2000, 7));
-    std::filesystem::permissions(tool.at("A/b.jpg"), std::filesystem::perms::none);
+    writeGroup(tool, "A", 1);
+    const auto before = snapshot(tool.at("A"));
+    const ProcessResult refused =
+        tool.run({"A", "--move", "--quiet"}, {.inputKind = InputKind::pipe, .input = "yes\n"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, "error: --move needs confirmation; re-run with --yes in a "
+                           "non-interactive shell\n\n" +
+                               std::string(usageText) + "\n");
+    EXPECT_EQ(snapshot(tool.at("A")), before);
+}
 
-    if (const auto why = ToolUnderTest::whyNoUnprivilegedRun())
-        GTEST_SKIP() << *why;
-    std::filesystem::permissions(tool.at("A"), std::filesystem::perms::all);
-    // Root reads everything: the tool runs as an unprivileged user instead.
-    const ProcessResult result = tool.runUnprivileged({"A", "--quiet"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, summary(tool,
-                                  "Media files scanned : 2\n"
-                                  "Duplicate groups    : 0\n"
-                                  "Redundant files     : 0\n"
-                                  "Reclaimable         : 0.0 B\n"
-                                  "Unreadable (skipped): 1\n",
-                                  "quillmere_report.txt", "quillmere_report.csv") +
-                              std::string(readOnlyNote));
+// Once a move shows on standard error the test stops reading it: the progress of the other files
+// is more than a pipe holds, so the tool cannot finish before the signal. The copy first in line
+// changes at the prompt: it is skipped, not unreached. Signal 0: the progress reader goes away.
+TEST(SetAsideRunTest, InterruptionStopsAfterTheFileInHandAndRecordsEveryMove) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, 0}) {
+        SCOPED_TRACE(signal);
+        const ToolUnderTest tool;
+        const auto files = writeManyDuplicates(tool, 700);
+        const std::string first = writeGroup(tool, "A", 9000).second;
+        const auto run = tool.start({"A", "B", "--move"}, {.inputKind = InputKind::terminal});
+        ASSERT_TRUE(run->waitFor(Stream::out, prompt));
+        tool.work.write(first, "changed since the scan");
+        run->send("yes\n");
+        ASSERT_TRUE(run->waitForOnly(Stream::err, "  moving… "));
+        signal ? run->signal(signal) : run->close(Stream::err);
+        const ProcessResult result = run->finish();
+        EXPECT_EQ(result.exitCode, signal ? 130 : 0);
+        const int moved = accountedMoves(tool, files);
+        EXPECT_EQ(readFile(tool.at(first)), "changed since the scan");
+        EXPECT_EQ(moved == 2100, signal == 0) << moved;
+        EXPECT_EQ(result.out.find("\nInterrupted: the remaining " + std::to_string(2100 - moved) +
+                                  " file(s)") != std::string::npos,
+                  signal != 0)
+            << result.out;
+    }
+}
+
+// A/Copies is a root inside the root A: its files go to its own review folder.
+TEST(UndoRunTest, EveryFileGoesBackTheRescanFindsTheSameGroupsAndASecondUndoChangesNothing) {
+    const ToolUnderTest tool;
+    writeManyDuplicates(tool, 30);
+    const auto before = snapshot(tool.base);
+    ASSERT_EQ(tool.run({"A", "B", "A/Copies", "--quiet"}).exitCode, 0);
+    const std::string groups = readFile(tool.at("quillmere_report.csv"));
+    const ProcessResult move = tool.run({"A", "B", "A/Copies", "--move", "--yes", "--quiet"});
+    ASSERT_EQ(move.exitCode, 0);
+    EXPECT_EQ(move.err, "");
+    EXPECT_NE(move.out.find("\nMoved   : 90 file(s), "), move.out.npos) << move.out;
+    const ProcessResult none = tool.run({"A", "B", "A/Copies", "--move", "--quiet"});
+    EXPECT_EQ(none.exitCode, 0) << "no duplicates are left, so no answer is needed";
+    EXPECT_TRUE(none.out.ends_with("\nNo duplicates to move.\n")) << none.out;
+    EXPECT_TRUE(manifestsIn(tool.at("A")).empty());
+    const std::vector<std::string> manifests = {manifestsIn(tool.at("A/Copies")).at(0),
+                                                manifestsIn(tool.at("B")).at(0)};
+    for (const auto& manifest : manifests) {
+        const ProcessResult undo = tool.run({"--undo", manifest});
+        EXPECT_EQ(undo.exitCode, 0);
+        EXPECT_EQ(undo.out, "Restored " + std::to_string(manifest == manifests[0] ? 30 : 60) +
+                                " file(s) to their original locations.\n");
+    }
+    // The review folders stay, holding their manifests and emptied folders.
+    auto after = snapshot(tool.base);
+    std::erase_if(after, [](const auto& entry) {
+        return entry.first.starts_with("quillmere_report.") ||
+               (entry.first.find("/_duplicates_review") != entry.first.npos &&
+                !entry.first.ends_with(".JPG"));
+    });
+    EXPECT_EQ(after, before);
+    ASSERT_EQ(tool.run({"A", "B", "A/Copies", "--quiet"}).exitCode, 0);
+    EXPECT_EQ(readFile(tool.at("quillmere_report.csv")), groups);
+
+    const auto undone = snapshot(tool.base);
+    const ProcessResult again = tool.run({"--undo", manifests[0]});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.out.find("Skipped 30:\n  " + Mover::readManifest(manifests[0]).records[0].to +
+                             "\n    not in the review folder\n"),
+              std::string::npos)
+        << again.out;
+    EXPECT_EQ(snapshot(tool.base), undone);
+}
+
+// A hand-edited manifest: the records of a real set-aside (the first of two of the same copy), one
+// of whose folders is gone and one of whose original paths is taken again, and records leading out
+// of the review folder, directly or through a link inside it.
+TEST(UndoRunTest, UndoRestoresOnlyWhatIsSafeAndAManifestThatCannotBeReadChangesNothing) {
+    const ToolUnderTest tool;
+    const auto [keep1, copy1] = writeGroup(tool, "A", 1);
+    const auto [keep2, copy2] = writeGroup(tool, "A/Taken", 2);
+    ASSERT_EQ(tool.run({"A", "--move", "--yes", "--quiet"}).exitCode, 0);
+    MoveManifest manifest = Mover::readManifest(manifestsIn(tool.at("A")).at(0));
+    tool.work.write(copy1, readFile(tool.at(keep1)));
+    ASSERT_EQ(tool.run({"A", "--move", "--yes", "--quiet"}).exitCode, 0);
+    EXPECT_EQ(readFile(tool.at("A/_duplicates_review/Copies/IMG_1 copy (2).JPG")),
+              readFile(tool.at(keep1)));
+    EXPECT_EQ(manifestsIn(tool.at("A")).size(), 2u) << "the earlier manifest is kept";
+    fs::remove(tool.at("A/Copies"));
+    tool.work.write(copy2, "a new file the user made");
+    tool.work.write("Elsewhere/x.jpg", "x");
+    tool.work.write("Elsewhere/w.jpg", "w");
+    fs::create_directory_symlink(tool.at("Elsewhere"), tool.at("A/_duplicates_review/out"));
+    const std::string kept = tool.at(keep1);
+    manifest.records.push_back({tool.at("A/x.jpg"), tool.at("Elsewhere/x.jpg"), 1, kept});
+    manifest.records.push_back(
+        {tool.at("A/w.jpg"), tool.at("A/_duplicates_review/out/w.jpg"), 1, kept});
+    tool.work.write("edited.json", manifest.encode());
+    tool.work.write("bad.json", "{\"records\": [");
+    const auto before = snapshot(tool.base);
+    for (const std::string& unreadable : {tool.at("bad.json"), tool.at("A")}) {
+        const ProcessResult result = tool.run({"--undo", unreadable});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.err.starts_with("error: could not read manifest: ")) << result.err;
+    }
+    EXPECT_EQ(snapshot(tool.base), before);
+
+    const ProcessResult undo = tool.run({"--undo", "edited.json"});
+    EXPECT_EQ(undo.exitCode, 1);
+    EXPECT_TRUE(undo.out.starts_with("Restored 1 file(s)")) << undo.out;
+    EXPECT_EQ(readFile(tool.at(copy1)), readFile(tool.at(keep1))) << "its folder is made again";
+    EXPECT_EQ(readFile(tool.at(copy2)), "a new file the user made");
+    EXPECT_EQ(readFile(tool.at("A/_duplicates_review/Taken/Copies/IMG_2 copy.JPG")),
+              readFile(tool.at(keep2)));
+    EXPECT_EQ(readFile(tool.at("Elsewhere/x.jpg")) + readFile(tool.at("Elsewhere/w.jpg")), "xw");
 }

@@ -1,170 +1,148 @@
-// The promises checked after every fault: each file that was there before is still there with the
-// same content, at its own path or at the place a manifest records for it; nothing sits in a
-// review folder without a record; and every recorded move set aside a true copy of the file it
-// was verified against. Contents are compared by SHA-256 digests taken before the run.
+// The promises checked after every fault: each file is still there, unchanged, at its path or where
+// a manifest records it, and every recorded move set aside a copy of its keeper. And the faults.
 #pragma once
 
+#include "RunProcess.h"
+#include "TempDir.h"
 #include "move/Mover.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <map>
-#include <openssl/evp.h>
-#include <set>
-#include <string>
-#include <vector>
+#include <optional>
+#include <sys/stat.h>
 
 namespace quillmere::testing {
 
-/// SHA-256 (FIPS 180-4) of a file's content in hex, or "" when it is not a readable file.
-inline std::string contentDigest(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return "";
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return "";
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += hex[digest[i] >> 4];
-        text += hex[digest[i] & 0x0f];
-    }
-    return text;
+/// The content of a regular file (links are not followed), or nothing.
+inline std::optional<std::string> contentOf(const std::string& path) {
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path)))
+        return std::nullopt;
+    return readFile(path);
 }
 
-/// The regular files below some folders (links are not followed), each with its content digest.
-class Inventory {
-  public:
+/// The regular files below some folders, each with its content.
+struct Inventory {
+    std::map<std::string, std::string> files;
+
     static Inventory of(const std::vector<std::string>& folders) {
         Inventory inventory;
         for (const auto& folder : folders)
             for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-                if (entry.is_regular_file() && !entry.is_symlink())
-                    inventory.files_[entry.path().string()] = contentDigest(entry.path().string());
+                inventory.settle(entry.path().string());
         return inventory;
     }
-
-    /// A test changed or created the file on purpose: its present content is what must survive.
-    void update(const std::string& path) { files_[path] = contentDigest(path); }
-    /// A test removed the file on purpose.
-    void forget(const std::string& path) { files_.erase(path); }
-
-    const std::map<std::string, std::string>& files() const { return files_; }
-
-  private:
-    std::map<std::string, std::string> files_;
+    /// A test changed, made or removed the file on purpose: what is there now must survive.
+    void settle(const std::string& path) {
+        if (const auto content = contentOf(path))
+            files[path] = *content;
+        else
+            files.erase(path);
+    }
 };
 
-/// Where every file of an inventory ended up, and what breaks a promise.
-struct Accounting {
-    /// Every record of every manifest in the review folders of the roots.
-    std::vector<MoveRecord> records;
-    /// Files neither at their path nor at a recorded destination.
-    std::vector<std::string> lost;
-    /// Files whose content at their path or recorded destination is not what it was.
-    std::vector<std::string> changed;
-    /// Files in a review folder that no manifest records.
-    std::vector<std::string> unrecorded;
-    /// Records whose moved file differs from the file it was verified against.
-    std::vector<std::string> falseDuplicates;
-};
-
-inline bool isManifestFile(const std::filesystem::path& path) {
-    return path.filename().string().find("_quillmere_manifest_") != std::string::npos;
-}
-
-/// The manifests in the review folder of each root, oldest name first.
+/// The manifests in the review folder of each root.
 inline std::vector<std::string> manifestsUnder(const std::vector<std::string>& roots) {
     std::vector<std::string> manifests;
-    for (const auto& root : roots) {
-        const std::string folder = root + "/_duplicates_review";
-        std::vector<std::string> names;
-        if (std::filesystem::is_directory(folder))
-            for (const auto& entry : std::filesystem::directory_iterator(folder))
-                if (entry.is_regular_file() && isManifestFile(entry.path()))
-                    names.push_back(entry.path().string());
-        std::sort(names.begin(), names.end());
-        manifests.insert(manifests.end(), names.begin(), names.end());
-    }
+    std::error_code none;
+    for (const auto& root : roots)
+        for (const auto& entry :
+             std::filesystem::directory_iterator(root + "/_duplicates_review", none))
+            if (entry.path().filename().string().starts_with("_quillmere_manifest_"))
+                manifests.push_back(entry.path().string());
     return manifests;
 }
 
+struct Accounting {
+    std::vector<MoveRecord> records; ///< of every manifest under the roots
+    std::string broken;              ///< every broken promise, one per line
+};
+
 /// Accounts for every file of `before` under `roots` (the roots the set-asides ran on).
 inline Accounting account(const Inventory& before, const std::vector<std::string>& roots) {
+    namespace fs = std::filesystem;
     Accounting result;
-    for (const auto& manifest : manifestsUnder(roots)) {
-        const auto records = Mover::readManifest(manifest).records;
-        result.records.insert(result.records.end(), records.begin(), records.end());
-    }
-    // A file set aside, put back and set aside again has a record per run; the one whose
-    // destination holds it counts.
-    std::map<std::string, const MoveRecord*> recordOf;
-    std::set<std::string> recordedPlaces;
-    for (const auto& record : result.records) {
-        if (!recordOf.contains(record.from) || std::filesystem::exists(record.to))
-            recordOf[record.from] = &record;
-        recordedPlaces.insert(std::filesystem::weakly_canonical(record.to).string());
-        // A file gone from both places is counted as lost below, if it was to be kept.
-        const std::string setAside = contentDigest(
-            std::filesystem::exists(record.to) ? record.to : std::string(record.from));
-        if (!setAside.empty() && setAside != contentDigest(record.verifiedAgainst))
-            result.falseDuplicates.push_back(record.from);
-    }
-
-    for (const auto& [path, digest] : before.files()) {
-        std::string place = path;
-        if (!std::filesystem::exists(path)) {
-            const auto record = recordOf.find(path);
-            if (record == recordOf.end() || !std::filesystem::exists(record->second->to)) {
-                result.lost.push_back(path);
-                continue;
-            }
-            place = record->second->to;
+    std::map<std::string, std::string> destinationOf, fromOf;
+    for (const auto& manifest : manifestsUnder(roots))
+        for (const auto& record : Mover::readManifest(manifest).records) {
+            result.records.push_back(record);
+            destinationOf[record.from] = record.to;
+            fromOf[fs::weakly_canonical(record.to).string()] = record.from;
+            const auto setAside = contentOf(fs::exists(record.to) ? record.to : record.from);
+            if (setAside && setAside != contentOf(record.verifiedAgainst))
+                result.broken += "not a copy of its keeper: " + record.from + "\n";
         }
-        if (contentDigest(place) != digest)
-            result.changed.push_back(path);
+    for (const auto& [path, content] : before.files) {
+        const auto moved = destinationOf.find(path);
+        const bool atPath = fs::exists(fs::symlink_status(path)) || moved == destinationOf.end();
+        const auto now = contentOf(atPath ? path : moved->second);
+        if (now != content)
+            result.broken += (now ? "changed: " : "lost: ") + path + "\n";
     }
-
-    for (const auto& root : roots) {
-        const std::string folder = root + "/_duplicates_review";
-        if (!std::filesystem::is_directory(folder))
-            continue;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-            if (!entry.is_regular_file() || isManifestFile(entry.path()))
-                continue;
-            const std::string place = std::filesystem::weakly_canonical(entry.path()).string();
-            if (!recordedPlaces.contains(place) && !before.files().contains(entry.path().string()))
-                result.unrecorded.push_back(entry.path().string());
-        }
-    }
+    std::error_code none; // a root without a review folder
+    for (const auto& root : roots)
+        for (const auto& entry :
+             fs::recursive_directory_iterator(root + "/_duplicates_review", none))
+            if (entry.is_regular_file() && !before.files.contains(entry.path().string()) &&
+                !fromOf.contains(fs::weakly_canonical(entry.path()).string()) &&
+                !entry.path().filename().string().starts_with("_quillmere_manifest_"))
+                result.broken += "in no manifest: " + entry.path().string() + "\n";
     return result;
 }
 
-inline std::string listed(const char* what, const std::vector<std::string>& paths) {
-    std::string text;
-    for (const auto& path : paths)
-        text += std::string(what) + ": " + path + "\n";
-    return text;
+using Reasons = std::map<std::string, std::string>;
+
+/// The skipped paths and reasons, each cut to the length of the reason `as` gives for its path.
+inline Reasons reasons(const std::vector<SkippedMove>& skipped, const Reasons& as) {
+    Reasons result;
+    for (const auto& [path, reason] : skipped)
+        result[path] = reason.substr(0, as.contains(path) ? as.at(path).size() : reason.size());
+    return result;
 }
 
-/// Every promise holds: nothing lost, changed, unrecorded or set aside without being a copy of
-/// its keeper.
-inline ::testing::AssertionResult promisesHold(const Accounting& accounting) {
-    const std::string broken = listed("lost", accounting.lost) +
-                               listed("changed", accounting.changed) +
-                               listed("in no manifest", accounting.unrecorded) +
-                               listed("not a copy of its keeper", accounting.falseDuplicates);
-    if (broken.empty())
+enum class Change { shrink, grow, editFirst, editMid, editLast, remove, pipe, link, twin, folder };
+
+/// Rewrites the file at `path` (a byte shorter, longer, or changed; made if need be), or puts a
+/// named pipe, a link to `other`, a second name (hard link) of `other` or a folder in its place.
+inline void change(Change what, const std::string& path, const std::string& other = "") {
+    namespace fs = std::filesystem;
+    if (what < Change::remove) {
+        std::string content = readFile(path);
+        if (what == Change::shrink)
+            content.pop_back();
+        else if (what == Change::grow)
+            content += "more";
+        else
+            content[(content.size() - 1) * std::size_t(int(what) - int(Change::editFirst)) / 2] ^=
+                1;
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+        return;
+    }
+    fs::remove(path);
+    if (what == Change::pipe)
+        ::mkfifo(path.c_str(), 0644);
+    else if (what == Change::link)
+        fs::create_symlink(other, path);
+    else if (what == Change::twin)
+        fs::create_hard_link(other, path);
+    else if (what == Change::folder)
+        fs::create_directory(path);
+}
+
+/// The run ended with `exitCode` and printed `saying`.
+inline ::testing::AssertionResult endsWith(const ProcessResult& run, int exitCode,
+                                           const std::string& saying) {
+    if (run.exitCode == exitCode && (run.out + run.err).find(saying) != std::string::npos)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << broken;
+    return ::testing::AssertionFailure() << "exit " << run.exitCode << "\n" << run.out << run.err;
+}
+
+/// Writes to `path` until the volume it is on has no space left.
+inline void fillVolume(const std::string& path) {
+    for (std::ofstream out(path, std::ios::binary); out << std::string(4096, 'f') << std::flush;) {
+    }
 }
 
 } // namespace quillmere::testing

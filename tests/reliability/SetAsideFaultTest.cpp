@@ -1,466 +1,257 @@
-// The set-aside on real files that change between the scan and the move, or between the last
-// comparison and the rename; on volumes that are full or read-only; with two runs at once and a
-// run killed half way. The mover's progress reports are the hooks: "moving" for an item comes
-// after its checks and just before its rename, and the last one before the manifests are written.
-// After every case each file is where it was or where a manifest says, unchanged, and nothing set
-// aside differs from the copy that stays.
-#include "Error.h"
+// The set-aside and its undo on files that change under them, on full and read-only volumes, with
+// two runs at once, a run killed half way and damaged manifests.
 #include "Inventory.h"
-#include "TempDir.h"
 #include "TmpfsMount.h"
 #include "ToolUnderTest.h"
-#include "move/Mover.h"
+#include "move/MoveManifest.h"
 #include "scan/DuplicateScanner.h"
 
 #include <csignal>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <memory>
-#include <set>
+#include <regex>
 #include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace quillmere;
-using quillmere::testing::account;
-using quillmere::testing::InputKind;
-using quillmere::testing::Inventory;
-using quillmere::testing::ProcessOptions;
-using quillmere::testing::ProcessResult;
-using quillmere::testing::promisesHold;
-using quillmere::testing::randomBytes;
-using quillmere::testing::readFile;
-using quillmere::testing::TempDir;
-using quillmere::testing::TmpfsMount;
-using quillmere::testing::ToolUnderTest;
-using Stream = quillmere::testing::InteractiveProcess::Stream;
+using namespace quillmere::testing;
 namespace fs = std::filesystem;
-
-namespace {
-
-constexpr const char* review = "_duplicates_review";
-
-using MoveHook = std::function<void(const MoveProgress&)>;
-
-// Runs `action` once, when the mover is about to rename item `index`: its checks have passed.
-MoveHook beforeRename(std::int64_t index, std::function<void()> action) {
-    return [index, action = std::move(action)](const MoveProgress& update) {
-        const auto* moving = std::get_if<moveprogress::Moving>(&update);
-        if (moving && moving->done == index && moving->done < moving->total)
-            action();
-    };
-}
-
-// Runs `action` once, after the last rename and before any manifest is written.
-MoveHook beforeTheManifests(std::function<void()> action) {
-    return [action = std::move(action)](const MoveProgress& update) {
-        const auto* moving = std::get_if<moveprogress::Moving>(&update);
-        if (moving && moving->done == moving->total)
-            action();
-    };
-}
-
-// Writes the file and dates it in the past, as a real photo is: an edit during the run then shows
-// in its modification time, however coarse the file system's clock.
-std::string writeOld(const TempDir& dir, const std::string& relative, const std::string& content) {
-    const std::string path = dir.write(relative, content);
-    const timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-    return path;
-}
-
-void append(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
-}
-
-// One root with a photo kept at IMG_0001.jpg and copies at 2024/IMG_0001 copy.jpg and
-// 2025/IMG_0001 (1).jpg (moved in that order), and a video with one copy. The scan runs first, as
-// the tool's does.
-struct Library {
-    TempDir dir;
-    std::string root = dir.mkdir("root");
-    std::string photo = randomBytes(300000, 1);
-    std::string video = randomBytes(5000, 2);
-    std::string keep = writeOld(dir, "root/IMG_0001.jpg", photo);
-    std::string copy1 = writeOld(dir, "root/2024/IMG_0001 copy.jpg", photo);
-    std::string copy2 = writeOld(dir, "root/2025/IMG_0001 (1).jpg", photo);
-    std::string clip = writeOld(dir, "root/clip.mov", video);
-    std::string clipCopy = writeOld(dir, "root/old/clip copy.mov", video);
-    Inventory before = Inventory::of({root});
-    ScanResult scanned = DuplicateScanner(ScanConfig{{root}, {}}).scan();
-
-    Library() {
-        if (scanned.groups.size() != 2 || scanned.groups[0].keep != keep ||
-            scanned.groups[0].remove != std::vector<std::string>{copy1, copy2})
-            throw std::runtime_error("the fixture did not scan as planned");
-    }
-
-    MoveOutcome move(MoveHook hook = {}) {
-        return Mover({root}, review, std::move(hook)).move(scanned.groups);
-    }
-    std::string inReview(const std::string& relative) const {
-        return root + "/" + review + "/" + relative;
-    }
-};
-
-std::string reasonOf(const MoveOutcome& outcome, const std::string& path) {
-    for (const auto& skipped : outcome.skipped)
-        if (skipped.path == path)
-            return skipped.reason;
-    return "(not skipped)";
-}
-
-} // namespace
-
-TEST(SetAsideFaultTest, CopyDeletedBeforeTheMoveIsSkipped) {
-    Library library;
-    fs::remove(library.copy1);
-    library.before.forget(library.copy1);
-    const auto outcome = library.move();
-    EXPECT_EQ(reasonOf(outcome, library.copy1), "no longer on disk");
-    EXPECT_EQ(outcome.moved.size(), 2u);
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-TEST(SetAsideFaultTest, KeeperDeletedBeforeTheMoveKeepsEveryCopy) {
-    Library library;
-    fs::remove(library.keep);
-    library.before.forget(library.keep);
-    const auto outcome = library.move();
-    for (const auto& copy : {library.copy1, library.copy2}) {
-        EXPECT_EQ(reasonOf(outcome, copy), "the file it duplicates is missing: " + library.keep);
-        EXPECT_TRUE(readFile(copy) == library.photo) << copy;
-    }
-    EXPECT_EQ(outcome.moved.size(), 1u) << "only the video's copy";
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-TEST(SetAsideFaultTest, KeeperEditedBeforeTheMoveKeepsEveryCopy) {
-    Library library;
-    append(library.keep, "edited");
-    library.before.update(library.keep);
-    const auto outcome = library.move();
-    for (const auto& copy : {library.copy1, library.copy2})
-        EXPECT_EQ(reasonOf(outcome, copy), "no longer byte-identical to " + library.keep);
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-TEST(SetAsideFaultTest, CopyEditedBeforeTheMoveIsSkipped) {
-    Library library;
-    std::string edited = library.photo;
-    edited[150000] ^= 1;
-    library.dir.write("root/2024/IMG_0001 copy.jpg", edited);
-    library.before.update(library.copy1);
-    const auto outcome = library.move();
-    EXPECT_EQ(reasonOf(outcome, library.copy1), "no longer byte-identical to " + library.keep);
-    EXPECT_TRUE(readFile(library.copy1) == edited) << library.copy1;
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-// The comparison has passed; then the copy is written to before the rename. Setting it aside now
-// would record it as a copy of a file it no longer equals.
-TEST(SetAsideFaultTest, CopyEditedJustBeforeTheRenameStaysWhereItWas) {
-    Library library;
-    std::string edited = library.photo;
-    edited[1000] ^= 1;
-    const auto outcome = library.move(
-        beforeRename(0, [&] { library.dir.write("root/2024/IMG_0001 copy.jpg", edited); }));
-    library.before.update(library.copy1);
-    EXPECT_EQ(reasonOf(outcome, library.copy1), "no longer byte-identical to " + library.keep);
-    EXPECT_TRUE(readFile(library.copy1) == edited) << library.copy1;
-    EXPECT_FALSE(fs::exists(library.inReview("2024/IMG_0001 copy.jpg")));
-    EXPECT_EQ(outcome.moved.size(), 2u);
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-TEST(SetAsideFaultTest, CopyGrownJustBeforeTheRenameStaysWhereItWas) {
-    Library library;
-    const auto outcome = library.move(beforeRename(1, [&] { append(library.copy2, "tail"); }));
-    library.before.update(library.copy2);
-    EXPECT_EQ(reasonOf(outcome, library.copy2), "no longer byte-identical to " + library.keep);
-    EXPECT_TRUE(readFile(library.copy2) == library.photo + "tail") << library.copy2;
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-// If the keeper changes after the comparison, the copy about to be set aside is the last one of
-// the content that was compared.
-TEST(SetAsideFaultTest, KeeperEditedJustBeforeTheRenameKeepsTheCopy) {
-    Library library;
-    std::string edited = library.photo;
-    edited[299999] ^= 1;
-    const auto outcome =
-        library.move(beforeRename(0, [&] { library.dir.write("root/IMG_0001.jpg", edited); }));
-    library.before.update(library.keep);
-    for (const auto& copy : {library.copy1, library.copy2}) {
-        EXPECT_EQ(reasonOf(outcome, copy), "no longer byte-identical to " + library.keep);
-        EXPECT_TRUE(readFile(copy) == library.photo) << copy;
-    }
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-TEST(SetAsideFaultTest, DestinationAppearingJustBeforeTheRenameIsNeverReplaced) {
-    Library library;
-    std::string appeared;
-    const auto outcome = library.move(beforeRename(0, [&] {
-        appeared =
-            library.dir.write("root/_duplicates_review/2024/IMG_0001 copy.jpg", "someone else's");
-    }));
-    library.before.update(appeared);
-    ASSERT_EQ(outcome.moved.size(), 3u);
-    EXPECT_EQ(outcome.moved[0].to, library.inReview("2024/IMG_0001 copy (2).jpg"));
-    EXPECT_TRUE(readFile(appeared) == "someone else's") << appeared;
-    EXPECT_TRUE(readFile(outcome.moved[0].to) == library.photo) << outcome.moved[0].to;
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-TEST(SetAsideFaultTest, ReviewFolderThatCannotBeCreatedSkipsEveryMove) {
-    Library library;
-    const std::string blocker =
-        library.dir.write("root/_duplicates_review", "a file, not a folder");
-    library.before.update(blocker);
-    const auto outcome = library.move();
-    EXPECT_TRUE(outcome.moved.empty());
-    ASSERT_EQ(outcome.skipped.size(), 3u);
-    for (const auto& skipped : outcome.skipped)
-        EXPECT_TRUE(skipped.reason.starts_with("move failed: " + library.inReview("")) &&
-                    (skipped.reason.ends_with(": File exists") ||
-                     skipped.reason.ends_with(": Not a directory")))
-            << skipped.reason;
-    EXPECT_TRUE(outcome.manifestURLs.empty());
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-TEST(SetAsideFaultTest, CopyReplacedByANamedPipeIsSkippedWithoutWaiting) {
-    Library library;
-    fs::remove(library.copy1);
-    ASSERT_EQ(::mkfifo(library.copy1.c_str(), 0644), 0);
-    library.before.forget(library.copy1);
-    const auto outcome = library.move();
-    EXPECT_EQ(reasonOf(outcome, library.copy1), "no longer byte-identical to " + library.keep);
-    EXPECT_TRUE(fs::is_fifo(library.copy1));
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-// A copy replaced by a link to its keeper, or by a second name of it, is the keeper itself:
-// setting it aside would take away the one file that stays.
-TEST(SetAsideFaultTest, CopyReplacedByTheKeeperUnderAnotherNameIsSkipped) {
-    Library library;
-    fs::remove(library.copy1);
-    fs::create_symlink(library.keep, library.copy1);
-    fs::remove(library.copy2);
-    fs::create_hard_link(library.keep, library.copy2);
-    library.before.forget(library.copy1);
-    library.before.update(library.copy2);
-    const auto outcome = library.move();
-    EXPECT_EQ(reasonOf(outcome, library.copy1), "is the same file as " + library.keep);
-    EXPECT_EQ(reasonOf(outcome, library.copy2), "is the same file as " + library.keep);
-    EXPECT_TRUE(readFile(library.keep) == library.photo) << library.keep;
-    EXPECT_TRUE(promisesHold(account(library.before, {library.root})));
-}
-
-// Renames need no space, a manifest does. A run whose record cannot be written puts back what
-// it moved, so that no file is left set aside without a record to undo it from.
-TEST(SetAsideFaultTest, FullVolumeWhileTheManifestIsWrittenPutsTheFilesBack) {
-    TempDir dir;
-    const TmpfsMount volume(dir.path("root"), "size=1m");
-    if (!volume.mounted())
-        GTEST_SKIP() << volume.why();
-    const std::string content = randomBytes(20000, 3);
-    const std::string keep = dir.write("root/IMG_0001.jpg", content);
-    const std::string copy = dir.write("root/a/b/copy.jpg", content);
-    const auto scanned = DuplicateScanner(ScanConfig{{dir.path("root")}, {}}).scan();
-    auto before = Inventory::of({dir.path("root")});
-    std::string filler;
-    Mover mover({dir.path("root")}, review, beforeTheManifests([&] {
-                    filler = dir.path("root/filler");
-                    std::ofstream out(filler, std::ios::binary);
-                    const std::string block(4096, 'f');
-                    while (out.write(block.data(), block.size()) && out.flush()) {
-                    }
-                }));
-    try {
-        mover.move(scanned.groups);
-        FAIL() << "the run must fail";
-    } catch (const Error& error) {
-        const std::string message = error.what();
-        EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
-        EXPECT_TRUE(message.ends_with("; the 1 file(s) moved there were put back")) << message;
-    }
-    fs::remove(filler);
-    EXPECT_TRUE(readFile(copy) == content) << copy;
-    EXPECT_FALSE(fs::exists(dir.path("root/_duplicates_review/a/b/copy.jpg")));
-    EXPECT_TRUE(promisesHold(account(before, {dir.path("root")})));
-}
-
-// Out of inodes: the review folder and one of its subfolders can still be made, the next
-// subfolder cannot (that copy is skipped) and neither can the manifest (the moved copy goes back).
-TEST(SetAsideFaultTest, VolumeOutOfInodesLeavesEveryFileInPlace) {
-    TempDir dir;
-    // The volume's own folder and the five entries below, plus two.
-    const TmpfsMount volume(dir.path("root"), "size=1m,nr_inodes=8");
-    if (!volume.mounted())
-        GTEST_SKIP() << volume.why();
-    const std::string content = randomBytes(3000, 4);
-    dir.write("root/IMG_0001.jpg", content);
-    const std::string first = dir.write("root/a/IMG_0001 copy.jpg", content);
-    const std::string second = dir.write("root/b/IMG_0001 (1).jpg", content);
-    const auto scanned = DuplicateScanner(ScanConfig{{dir.path("root")}, {}}).scan();
-    const auto before = Inventory::of({dir.path("root")});
-    try {
-        Mover({dir.path("root")}, review).move(scanned.groups);
-        FAIL() << "the run must fail";
-    } catch (const Error& error) {
-        const std::string message = error.what();
-        EXPECT_NE(
-            message.find(": No space left on device; the 1 file(s) moved there were put back"),
-            std::string::npos)
-            << message;
-    }
-    EXPECT_TRUE(fs::exists(first));
-    EXPECT_TRUE(fs::exists(second));
-    EXPECT_TRUE(promisesHold(account(before, {dir.path("root")})));
-}
 
 namespace {
 
 // Two roots with `count` photos kept in A and a copy of each in A/Copies and in B.
 std::vector<std::string> writeLibrary(const ToolUnderTest& tool, int count) {
-    std::vector<std::string> roots{tool.at("A"), tool.at("B")};
     for (int index = 0; index < count; ++index) {
-        const std::string content = randomBytes(100 + std::size_t(index), std::uint32_t(index + 9));
         const std::string name = "IMG_" + std::to_string(1000 + index);
-        tool.work.write("A/" + name + ".JPG", content);
-        tool.work.write("A/Copies/" + name + " copy.JPG", content);
-        tool.work.write("B/" + name + ".JPG", content);
+        for (const auto& path :
+             {"A/" + name + ".JPG", "A/Copies/" + name + " copy.JPG", "B/" + name + ".JPG"})
+            tool.work.write(path, randomBytes(100 + std::size_t(index), index + 9u));
     }
-    return roots;
+    return {tool.at("A"), tool.at("B")};
 }
 
 } // namespace
 
-TEST(SetAsideFaultTest, FullVolumeEndToEndFailsAndLeavesEveryFileInPlace) {
-    const ToolUnderTest tool;
-    const TmpfsMount volume(tool.at("A"), "size=256k");
-    if (!volume.mounted())
-        GTEST_SKIP() << volume.why();
-    const auto roots = writeLibrary(tool, 20);
-    const auto before = Inventory::of(roots);
-
-    ProcessOptions onTerminal;
-    onTerminal.inputKind = InputKind::terminal;
-    const auto run = tool.start({"A", "B", "--move"}, onTerminal);
-    ASSERT_TRUE(run->waitFor(Stream::out, "Type 'yes' to continue: "));
-    {
-        std::ofstream out(tool.at("A/filler"), std::ios::binary);
-        const std::string block(4096, 'f');
-        while (out.write(block.data(), block.size()) && out.flush()) {
-        }
+// A group per case, <n>/IMG.jpg and two copies dated in the past (so that an edit shows), where
+// the keeper, the first copy or its review place changes after the scan or just before that
+// copy's rename (a write then was missed); the copies no longer safe to move stay, with why.
+TEST(SetAsideFaultTest, CopiesThatAreNoLongerSafeToMoveStay) {
+    enum Target { keeper, copy, reviewPlace };
+    const bool afterTheScan = false, beforeTheRename = true;
+    const std::string differs = "no longer byte-identical to ", same = "is the same file as ";
+    const struct {
+        bool atRename;
+        Change change;
+        Target target;
+        std::string reason;
+    } cases[] = {
+        {afterTheScan, Change::remove, copy, "no longer on disk"},
+        {afterTheScan, Change::remove, keeper, "the file it duplicates is missing: "},
+        {afterTheScan, Change::grow, keeper, differs},
+        {afterTheScan, Change::editMid, copy, differs},
+        {beforeTheRename, Change::editFirst, copy, differs},
+        {beforeTheRename, Change::grow, copy, differs},
+        {beforeTheRename, Change::editLast, keeper, differs},
+        {beforeTheRename, Change::grow, reviewPlace, ""},
+        {afterTheScan, Change::pipe, copy, differs},
+        {afterTheScan, Change::link, copy, same},
+        {afterTheScan, Change::twin, copy, same},
+    };
+    TempDir dir;
+    const std::string root = dir.path("root");
+    for (std::size_t n = 0; n < std::size(cases); ++n)
+        for (const auto& name : {"/IMG.jpg", "/IMG copy.jpg", "/IMG (1).jpg"})
+            fs::last_write_time(dir.write("root/" + std::to_string(n) + name, randomBytes(900, n)),
+                                fs::file_time_type::clock::now() - std::chrono::days(9));
+    auto before = Inventory::of({root});
+    const auto scanned = DuplicateScanner(ScanConfig{{root}, {}}).scan();
+    ASSERT_EQ(scanned.groups.size(), std::size(cases));
+    std::int64_t items = 0; // the mover's "moving" report for item i comes just before its rename
+    std::map<std::int64_t, std::function<void()>> beforeRename;
+    Reasons staying;
+    for (const auto& group : scanned.groups) {
+        const auto& c = cases[std::stoul(fs::path(group.keep).parent_path().filename())];
+        const std::string& first = group.remove.at(0);
+        const std::string target = c.target == keeper ? group.keep
+                                   : c.target == copy
+                                       ? first
+                                       : root + "/_duplicates_review" + first.substr(root.size());
+        for (const auto& path : group.remove)
+            if (c.target == keeper || (c.target == copy && path == first))
+                staying[path] = c.reason;
+        const auto apply = [&, target, keep = group.keep] {
+            change(c.change, target, keep);
+            before.settle(target);
+        };
+        if (c.atRename)
+            beforeRename[items] = apply;
+        else
+            apply();
+        items += std::int64_t(group.remove.size());
     }
-    run->send("yes\n");
-    const ProcessResult result = run->finish();
-    fs::remove(tool.at("A/filler"));
-
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_NE(result.err.find("error: move failed: the manifest of " + tool.at("A") +
-                              " could not be written: "),
-              std::string::npos)
-        << result.err;
-    EXPECT_NE(result.err.find("; the 20 file(s) moved there were put back\n"), std::string::npos)
-        << result.err;
-    const auto accounting = account(before, roots);
-    EXPECT_TRUE(promisesHold(accounting));
-    // Root B's manifest was written and records B's moves; nothing of A is set aside.
-    EXPECT_EQ(accounting.records.size(), 20u);
-    for (const auto& record : accounting.records)
-        EXPECT_TRUE(record.from.starts_with(tool.at("B/"))) << record.from;
+    const auto outcome = Mover({root}, "_duplicates_review", [&](const MoveProgress& update) {
+                             const auto* moving = std::get_if<moveprogress::Moving>(&update);
+                             if (moving && beforeRename.contains(moving->done))
+                                 beforeRename[moving->done]();
+                         }).move(scanned.groups);
+    EXPECT_EQ(reasons(outcome.skipped, staying), staying);
+    EXPECT_EQ(account(before, {root}).broken, "");
 }
 
-TEST(SetAsideFaultTest, ReadOnlyVolumeSkipsEveryMoveAndChangesNothing) {
+// Root A's volume fills, or runs out of inodes after the review folders, while the prompt waits:
+// its manifest cannot be written, so its moves are put back (they were left without a record).
+TEST(SetAsideFaultTest, ManifestThatCannotBeWrittenPutsTheMovedFilesBack) {
+    for (const auto& [options, fill] : {std::pair{"size=256k", true}, {"nr_inodes=44", false}}) {
+        SCOPED_TRACE(options);
+        const ToolUnderTest tool;
+        const TmpfsMount volume(tool.at("A"), options);
+        if (!volume.mounted())
+            GTEST_SKIP() << volume.why();
+        const auto roots = writeLibrary(tool, 20);
+        const auto before = Inventory::of(roots);
+        const auto run = tool.start({"A", "B", "--move"}, {.inputKind = InputKind::terminal});
+        ASSERT_TRUE(run->waitFor(InteractiveProcess::Stream::out, "Type 'yes' to continue: "));
+        if (fill)
+            fillVolume(tool.at("A/filler"));
+        run->send("yes\n");
+        const ProcessResult result = run->finish();
+        fs::remove(tool.at("A/filler"));
+        EXPECT_TRUE(endsWith(result, 2, "No space left on device"));
+        const auto accounting = account(before, roots);
+        EXPECT_EQ(accounting.broken, "");
+        EXPECT_EQ(accounting.records.size(), 20u); // root B's
+    }
+}
+
+// A read-only volume or a review folder's name taken by a file skips every move with the system's
+// reason; a report that cannot be written ends the run before any move.
+TEST(SetAsideFaultTest, VolumeFolderOrReportThatCannotBeWrittenMovesNothing) {
     const ToolUnderTest tool;
     const TmpfsMount volume(tool.at("A"), "size=1m");
     if (!volume.mounted())
         GTEST_SKIP() << volume.why();
-    const auto roots = writeLibrary(tool, 3);
-    ASSERT_EQ(::mount(nullptr, tool.at("A").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
-        << std::strerror(errno);
-    const auto before = Inventory::of(roots);
-
-    const ProcessResult result = tool.run({"A", "--move", "--yes", "--quiet"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("Moved   : 0 file(s), 0.0 B\nSkipped : 3 (left exactly where they "
-                              "were)\n"),
-              std::string::npos)
-        << result.out;
-    EXPECT_NE(result.out.find(": Read-only file system\n"), std::string::npos) << result.out;
-    EXPECT_FALSE(fs::exists(tool.at("A/_duplicates_review")));
-    EXPECT_TRUE(promisesHold(account(before, roots)));
+    writeLibrary(tool, 3);
+    ASSERT_EQ(::mount(nullptr, tool.at("A").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    for (const auto& path : {"C/IMG_1.jpg", "C/Copies/IMG_1 copy.jpg"})
+        tool.work.write(path, "a photo");
+    auto before = Inventory::of({tool.at("A"), tool.at("C")});
+    EXPECT_TRUE(endsWith(tool.run({"A", "--move", "--yes"}), 0, ": Read-only file system\n"));
+    EXPECT_TRUE(endsWith(tool.run({"C", "--move", "--yes", "--out", "missing/report.txt"}), 2,
+                         "could not write report"));
+    before.settle(tool.work.write("C/_duplicates_review", "a file"));
+    EXPECT_TRUE(endsWith(tool.run({"C", "--move", "--yes"}), 0,
+                         "move failed: " + tool.at("C/_duplicates_review")));
+    const auto accounting = account(before, {tool.at("A"), tool.at("C")});
+    EXPECT_EQ(accounting.broken, "");
+    EXPECT_TRUE(accounting.records.empty());
 }
 
-TEST(SetAsideFaultTest, ReportThatCannotBeWrittenEndsTheRunBeforeAnyMove) {
-    const ToolUnderTest tool;
-    const auto roots = writeLibrary(tool, 3);
-    const auto before = Inventory::of(roots);
-    const ProcessResult result =
-        tool.run({"A", "B", "--move", "--yes", "--quiet", "--out", "missing/folder/report.txt"});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_TRUE(result.err.starts_with("error: could not write report: ")) << result.err;
-    EXPECT_EQ(result.out, "");
-    EXPECT_FALSE(fs::exists(tool.at("A/_duplicates_review")));
-    EXPECT_TRUE(promisesHold(account(before, roots)));
-}
-
-// Two set-asides of the same folders at once: each file is verified and renamed by one of them;
-// the other finds it gone. Every move is in exactly one of the manifests.
+// Each file is verified and renamed by one of two runs at once; the other finds it gone.
 TEST(SetAsideFaultTest, TwoSetAsidesAtOnceMoveEachFileOnce) {
     const ToolUnderTest tool;
     const auto roots = writeLibrary(tool, 300);
     const auto before = Inventory::of(roots);
     const auto first = tool.start({"A", "B", "--move", "--yes", "--quiet", "--out", "one.txt"});
     const auto second = tool.start({"A", "B", "--move", "--yes", "--quiet", "--out", "two.txt"});
-    const ProcessResult one = first->finish();
-    const ProcessResult two = second->finish();
-    EXPECT_EQ(one.exitCode, 0) << one.err;
-    EXPECT_EQ(two.exitCode, 0) << two.err;
-
+    EXPECT_EQ(first->finish().exitCode, 0);
+    EXPECT_EQ(second->finish().exitCode, 0);
     const auto accounting = account(before, roots);
-    EXPECT_TRUE(promisesHold(accounting));
-    EXPECT_EQ(accounting.records.size(), 600u);
+    EXPECT_EQ(accounting.broken, "");
     std::set<std::string> moved;
     for (const auto& record : accounting.records)
-        EXPECT_TRUE(moved.insert(record.from).second) << record.from << " is recorded twice";
+        moved.insert(record.from);
+    EXPECT_EQ(moved.size(), 600u);
+    EXPECT_EQ(accounting.records.size(), 600u) << "a file is recorded twice";
 }
 
-// SIGKILL cannot be caught: the run ends between two files, before any manifest is written.
-// Each file is then whole, either at its path or at the same relative path in its root's review
-// folder (the moves were renames); the ones moved are in no manifest.
+// Killed half way (it blocks on a progress line the test no longer reads), before any manifest:
+// each file is whole, at its path or at the same path in its root's review folder.
 TEST(SetAsideFaultTest, KilledSetAsideLeavesEveryFileWholeAtItsPathOrItsReviewPath) {
     const ToolUnderTest tool;
     const auto roots = writeLibrary(tool, 1500);
     const auto before = Inventory::of(roots);
-
-    // Once some files have moved the test stops reading standard error, so the tool soon blocks
-    // on a progress line and is killed half way.
     const auto run = tool.start({"A", "B", "--move", "--yes"});
-    ASSERT_TRUE(run->waitForOnly(Stream::err, "  moving… 20/"));
+    ASSERT_TRUE(run->waitForOnly(InteractiveProcess::Stream::err, "  moving… 20/"));
     run->signal(SIGKILL);
-    const ProcessResult result = run->finish();
-    ASSERT_EQ(result.signal, SIGKILL);
-
-    const auto accounting = account(before, roots);
-    EXPECT_TRUE(accounting.records.empty());
-    EXPECT_TRUE(accounting.changed.empty());
-    EXPECT_TRUE(accounting.falseDuplicates.empty());
+    ASSERT_EQ(run->finish().signal, SIGKILL);
+    EXPECT_TRUE(manifestsUnder(roots).empty());
     std::size_t setAside = 0;
-    for (const auto& path : accounting.lost) {
-        const std::string root = path.starts_with(tool.at("A/")) ? tool.at("A") : tool.at("B");
-        const std::string place = root + "/" + review + path.substr(root.size());
-        EXPECT_EQ(quillmere::testing::contentDigest(place), before.files().at(path)) << path;
-        ++setAside;
+    for (const auto& [path, content] : before.files) {
+        const std::size_t root = tool.at("A").size();
+        const auto moved =
+            contentOf(path.substr(0, root) + "/_duplicates_review" + path.substr(root));
+        EXPECT_TRUE(contentOf(path) == content || moved == content) << path;
+        setAside += !fs::exists(path);
     }
     EXPECT_GT(setAside, 0u);
-    EXPECT_LT(setAside, 3000u);
-    EXPECT_EQ(accounting.unrecorded.size(), setAside);
-    RecordProperty("filesSetAsideWithoutRecord", int(setAside));
+    EXPECT_LT(setAside, before.files.size());
+}
+
+// Six copies Trip<n>/IMG_<n> copy.jpg set aside, then the world changes for each in its own way,
+// on a full volume where a tmpfs can be mounted (putting back needs no space).
+TEST(UndoFaultTest, RecordsThatCannotBeRestoredAreSkippedAndTheRestRestored) {
+    TempDir dir;
+    const std::string root = dir.path("root");
+    const TmpfsMount volume(root, "size=256k");
+    for (int n = 0; n < 6; ++n)
+        for (const auto& path :
+             {"IMG_" + std::to_string(n) + ".jpg",
+              "Trip" + std::to_string(n) + "/IMG_" + std::to_string(n) + " copy.jpg"})
+            dir.write("root/" + path, randomBytes(2000 + std::size_t(n), n + 1u));
+    auto before = Inventory::of({root});
+    const auto scanned = DuplicateScanner(ScanConfig{{root}, {}}).scan();
+    const auto outcome = Mover({root}, "_duplicates_review").move(scanned.groups);
+    std::map<std::string, MoveRecord> record; // by the folder its copy came from
+    for (const auto& moved : outcome.moved)
+        record.emplace(fs::path(moved.from).parent_path().filename(), moved);
+    fs::remove(dir.path("root/Trip0"));
+    before.settle(dir.write("root/Trip0", "now a file"));
+    before.settle(dir.write("root/Trip1/IMG_1 copy.jpg", "a new file of that name"));
+    fs::remove(record.at("Trip2").to);
+    before.settle(record.at("Trip2").from);
+    Mover::restore(record.at("Trip3"));
+    fs::remove_all(dir.path("root/Trip4"));
+    if (volume.mounted())
+        fillVolume(dir.path("root/filler"));
+    const auto undone = Mover::undo(outcome.manifestURLs.at(0));
+    fs::remove(dir.path("root/filler"));
+    EXPECT_EQ(undone.restored, 2);
+    const Reasons skipped{{record.at("Trip0").to, "restore failed: "},
+                          {record.at("Trip1").to, "something is already"},
+                          {record.at("Trip2").to, "not in the review"},
+                          {record.at("Trip3").to, "not in the review"}};
+    EXPECT_EQ(reasons(undone.skipped, skipped), skipped);
+    EXPECT_EQ(account(before, {root}).broken, "");
+}
+
+// Found by fuzzing: a path with a NUL passed the check on the whole text, while a system call saw
+// "<review folder>/", which the undo would have moved away; a date after 2262 or before 1678
+// overflowed the clock's nanoseconds. Such manifests are refused and nothing changes.
+TEST(UndoFaultTest, DamagedManifestIsRefusedAndChangesNothing) {
+    const ToolUnderTest tool;
+    const std::string keep = tool.work.write("A/IMG_1.jpg", "kept"), nul(1, '\0'),
+                      from = tool.at("A/IMG_1 copy.jpg"), review = tool.at("A/_duplicates_review/"),
+                      to = review + "x";
+    tool.work.write("A/_duplicates_review/x", "set aside");
+    const auto before = snapshot(tool.at("A"));
+    const struct {
+        std::string createdAt, from, to;
+        int exitCode;
+    } cases[] = {
+        {"2024-05-01T10:15:00Z", tool.at("A/elsewhere"), review + nul + "x", 1},
+        {"2024-05-01T10:15:00Z", from + nul + "/../x", to, 1},
+        {"2262-04-12T00:00:00Z", from, to, 2},
+        {"1677-09-21T00:00:00+02:00", from, to, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.createdAt + " " + c.from + " -> " + c.to);
+        const std::string path = tool.work.write(
+            "A/_duplicates_review/_quillmere_manifest_20240501-101500.json",
+            std::regex_replace(MoveManifest{tool.at("A"), {}, {{c.from, c.to, 9, keep}}}.encode(),
+                               std::regex(R"("createdAt":\s*"[^"]*")"),
+                               "\"createdAt\": \"" + c.createdAt + "\""));
+        EXPECT_TRUE(endsWith(tool.run({"--undo", path}), c.exitCode,
+                             c.exitCode == 1 ? "refused: a path contains a NUL character"
+                                             : "could not read manifest"));
+        fs::remove(path);
+        EXPECT_EQ(snapshot(tool.at("A")), before);
+    }
 }

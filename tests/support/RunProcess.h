@@ -1,20 +1,21 @@
 // Runs a program as a child process with given arguments, environment, working folder and
-// standard input, and captures its standard output, standard error and exit status.
+// standard input: to its end (runProcess), or step by step (InteractiveProcess: wait until it has
+// written a text, answer on its standard input, send it a signal, then collect the rest).
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
-#include <optional>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
 #include <termios.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -22,200 +23,217 @@ extern char** environ;
 
 namespace quillmere::testing {
 
-enum class InputKind {
-    /// Standard input reads from /dev/null.
-    none,
-    /// Standard input is a pipe that delivers `input` and then ends.
-    pipe,
-    /// Standard input is a terminal (a pseudo-terminal without echo) that delivers `input`;
-    /// write "\x04" (Ctrl-D) at the start of a line to end the input.
-    terminal,
-};
+/// Standard input: /dev/null, a pipe ended when the process is finished, or a pseudo-terminal
+/// without echo, where "\x04" (Ctrl-D) at the start of a line ends the input.
+enum class InputKind { none, pipe, terminal };
 
 struct ProcessOptions {
-    /// Variables set (a value) or removed (nullopt) on top of this process's environment.
-    std::map<std::string, std::optional<std::string>> environment;
+    /// Variables set on top of this process's environment.
+    std::map<std::string, std::string> environment{};
     /// Working folder of the child; empty keeps this process's.
-    std::string workingFolder;
+    std::string workingFolder{};
     InputKind inputKind = InputKind::none;
-    std::string input;
+    /// What runProcess sends on standard input; an InteractiveProcess is sent answers with send().
+    std::string input{};
 };
 
 struct ProcessResult {
-    /// The exit code, or -1 when the child was ended by a signal.
-    int exitCode = -1;
-    /// The signal that ended the child, or 0.
-    int signal = 0;
-    std::string out;
-    std::string err;
+    int exitCode = -1; ///< -1 when the child was ended by a signal
+    int signal = 0;    ///< the signal that ended the child, or 0
+    std::string out, err;
 };
 
-namespace detail {
+class InteractiveProcess {
+  public:
+    enum class Stream { out, err };
 
-inline void throwSystemError(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
+    /// Starts `program` (a path, or a name looked up on PATH) with `args`.
+    InteractiveProcess(const std::string& program, const std::vector<std::string>& args,
+                       const ProcessOptions& options) {
+        std::vector<std::string> argv{program}, envp;
+        argv.insert(argv.end(), args.begin(), args.end());
+        for (char** entry = environ; *entry; ++entry) {
+            const std::string text(*entry);
+            if (!options.environment.contains(text.substr(0, text.find('='))))
+                envp.push_back(text);
+        }
+        for (const auto& [name, value] : options.environment)
+            envp.push_back(name + "=" + value);
+        std::vector<char*> argvPointers = pointers(argv), envpPointers = pointers(envp);
 
-inline std::vector<std::string> childEnvironment(const ProcessOptions& options) {
-    std::map<std::string, std::string> variables;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string_view text(*entry);
-        const auto equals = text.find('=');
-        if (equals != std::string_view::npos)
-            variables[std::string(text.substr(0, equals))] = std::string(text.substr(equals + 1));
+        int outPipe[2], errPipe[2], inPipe[2] = {-1, -1};
+        if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0 ||
+            (options.inputKind == InputKind::pipe && ::pipe2(inPipe, O_CLOEXEC) != 0))
+            fail("pipe");
+        int childInput = inPipe[0];
+        input_ = inPipe[1];
+        if (options.inputKind == InputKind::none)
+            childInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        inputIsTerminal_ = options.inputKind == InputKind::terminal;
+        if (inputIsTerminal_)
+            std::tie(input_, childInput) = openTerminal();
+
+        pid_ = ::fork();
+        if (pid_ < 0)
+            fail("fork");
+        if (pid_ == 0) {
+            // Only async-signal-safe calls between fork and exec.
+            ::signal(SIGPIPE, SIG_DFL);
+            ::dup2(childInput, STDIN_FILENO);
+            ::dup2(outPipe[1], STDOUT_FILENO);
+            ::dup2(errPipe[1], STDERR_FILENO);
+            if (options.workingFolder.empty() || ::chdir(options.workingFolder.c_str()) == 0)
+                ::execvpe(program.c_str(), argvPointers.data(), envpPointers.data());
+            ::_exit(127);
+        }
+        for (const int fd : {childInput, outPipe[1], errPipe[1]})
+            ::close(fd);
+        std::tie(out_, err_) = std::tie(outPipe[0], errPipe[0]);
+        // A child that stops reading must not kill the test with SIGPIPE.
+        ::signal(SIGPIPE, SIG_IGN);
     }
-    for (const auto& [name, value] : options.environment) {
-        if (value)
-            variables[name] = *value;
+    ~InteractiveProcess() {
+        if (pid_ > 0 && !reaped_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (int* fd : {&input_, &out_, &err_})
+            release(*fd);
+    }
+    InteractiveProcess(const InteractiveProcess&) = delete;
+    InteractiveProcess& operator=(const InteractiveProcess&) = delete;
+
+    /// Reads the stream until all read from it contains `text`, and the other stream meanwhile
+    /// unless `readOther` is false (a child writing more to that one then blocks once its pipe is
+    /// full). False when the stream ended first, or after a silent minute: a deadlock breaker.
+    bool waitFor(Stream stream, std::string_view text, bool readOther = true) {
+        while (seen(stream).find(text) == std::string::npos)
+            if (!readSome(stream, 60'000, readOther))
+                return false;
+        return true;
+    }
+    bool waitForOnly(Stream stream, std::string_view text) { return waitFor(stream, text, false); }
+
+    /// Everything read from the stream so far.
+    const std::string& seen(Stream stream) const {
+        return stream == Stream::out ? result_.out : result_.err;
+    }
+
+    /// Writes to the child's standard input (the terminal's keyboard side); what a child that has
+    /// closed its input would not read is dropped.
+    void send(std::string_view text) {
+        while (!text.empty()) {
+            const ssize_t written = ::write(input_, text.data(), text.size());
+            if (written < 0 && errno == EPIPE)
+                return;
+            if (written < 0 && errno != EINTR)
+                fail("write to the child");
+            text.remove_prefix(static_cast<std::size_t>(std::max<ssize_t>(written, 0)));
+        }
+    }
+
+    void signal(int number) const { ::kill(pid_, number); }
+    /// Stops reading the stream, as a reader that goes away does.
+    void close(Stream stream) { release(stream == Stream::out ? out_ : err_); }
+
+    /// Ends piped input, reads both streams to their end and waits for the child. A terminal
+    /// stays open until the child has ended: hanging it up may discard an unread answer.
+    ProcessResult finish() {
+        if (!inputIsTerminal_)
+            release(input_);
+        while (readSome(Stream::out, -1, true) || readSome(Stream::err, -1, true)) {
+        }
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        reaped_ = true;
+        result_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        return result_;
+    }
+
+  private:
+    [[noreturn]] static void fail(const std::string& what) {
+        throw std::runtime_error(what + ": " + std::strerror(errno));
+    }
+    static void release(int& fd) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    static std::vector<char*> pointers(std::vector<std::string>& texts) {
+        std::vector<char*> result;
+        for (auto& text : texts)
+            result.push_back(text.data());
+        result.push_back(nullptr);
+        return result;
+    }
+
+    // A pseudo-terminal pair with echo off: {master, slave}.
+    static std::pair<int, int> openTerminal() {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[256];
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+            ::ptsname_r(master, name, sizeof name) != 0)
+            fail("cannot open a pseudo-terminal");
+        const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave < 0)
+            fail("cannot open " + std::string(name));
+        termios settings{};
+        ::tcgetattr(slave, &settings);
+        settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(slave, TCSANOW, &settings);
+        return {master, slave};
+    }
+
+    // Waits up to `timeoutMs` (-1: without limit) until `wanted` or, when `both`, the other
+    // stream has data, and reads what is there. False when `wanted` has ended or the time passed.
+    bool readSome(Stream wanted, int timeoutMs, bool both) {
+        const Stream other = wanted == Stream::out ? Stream::err : Stream::out;
+        while (fd(wanted) >= 0) {
+            pollfd fds[2] = {{fd(wanted), POLLIN, 0}, {both ? fd(other) : -1, POLLIN, 0}};
+            const int ready = ::poll(fds, 2, timeoutMs);
+            if (ready < 0 && errno != EINTR)
+                fail("poll");
+            if (ready == 0)
+                return false;
+            if (ready > 0 && fds[1].revents)
+                drain(other);
+            if (ready > 0 && fds[0].revents)
+                return drain(wanted);
+        }
+        return false;
+    }
+
+    // Reads once from the stream; false when it has ended.
+    bool drain(Stream stream) {
+        char buffer[65536];
+        ssize_t count;
+        while ((count = ::read(fd(stream), buffer, sizeof buffer)) < 0 && errno == EINTR) {
+        }
+        if (count > 0)
+            (stream == Stream::out ? result_.out : result_.err).append(buffer, std::size_t(count));
         else
-            variables.erase(name);
+            close(stream);
+        return count > 0;
     }
-    std::vector<std::string> result;
-    for (const auto& [name, value] : variables)
-        result.push_back(name + "=" + value);
-    return result;
-}
 
-inline std::vector<char*> pointers(std::vector<std::string>& texts) {
-    std::vector<char*> result;
-    for (auto& text : texts)
-        result.push_back(text.data());
-    result.push_back(nullptr);
-    return result;
-}
+    int fd(Stream stream) const { return stream == Stream::out ? out_ : err_; }
 
-// Opens a pseudo-terminal pair with echo off; returns {master, slave}.
-inline std::pair<int, int> openTerminal() {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-        throwSystemError("cannot open a pseudo-terminal");
-    char name[256];
-    if (::ptsname_r(master, name, sizeof name) != 0)
-        throwSystemError("ptsname_r");
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0)
-        throwSystemError("cannot open " + std::string(name));
-    termios settings{};
-    ::tcgetattr(slave, &settings);
-    settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(slave, TCSANOW, &settings);
-    return {master, slave};
-}
+    pid_t pid_ = -1;
+    bool reaped_ = false, inputIsTerminal_ = false;
+    int input_ = -1, out_ = -1, err_ = -1;
+    ProcessResult result_;
+};
 
-} // namespace detail
-
-/// Runs `program` (a path, or a name looked up on PATH) with `args` and waits for it to end.
+/// Runs `program` (a path, or a name looked up on PATH) with `args`, sends `options.input` (it is
+/// small: it is written before any output is read) and waits for it to end.
 inline ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                                 const ProcessOptions& options = {}) {
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> envp = detail::childEnvironment(options);
-    std::vector<char*> argvPointers = detail::pointers(argv);
-    std::vector<char*> envpPointers = detail::pointers(envp);
-
-    int outPipe[2], errPipe[2], inPipe[2] = {-1, -1};
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
-        detail::throwSystemError("pipe");
-    int childInput = -1;
-    int inputWriter = -1;
-    switch (options.inputKind) {
-    case InputKind::none:
-        childInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        break;
-    case InputKind::pipe:
-        if (::pipe2(inPipe, O_CLOEXEC) != 0)
-            detail::throwSystemError("pipe");
-        childInput = inPipe[0];
-        inputWriter = inPipe[1];
-        break;
-    case InputKind::terminal: {
-        const auto [master, slave] = detail::openTerminal();
-        childInput = slave;
-        inputWriter = master;
-        break;
-    }
-    }
-
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        detail::throwSystemError("fork");
-    if (pid == 0) {
-        // Only async-signal-safe calls between fork and exec.
-        ::signal(SIGPIPE, SIG_DFL);
-        ::dup2(childInput, STDIN_FILENO);
-        ::dup2(outPipe[1], STDOUT_FILENO);
-        ::dup2(errPipe[1], STDERR_FILENO);
-        if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0)
-            ::_exit(127);
-        if (program.find('/') == std::string::npos)
-            ::execvpe(program.c_str(), argvPointers.data(), envpPointers.data());
-        else
-            ::execve(program.c_str(), argvPointers.data(), envpPointers.data());
-        ::_exit(127);
-    }
-
-    ::close(childInput);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    // A child that stops reading must not kill the test with SIGPIPE.
-    ::signal(SIGPIPE, SIG_IGN);
-
-    // Never block on input while the child may be blocked on output we have not read yet.
-    if (inputWriter >= 0)
-        ::fcntl(inputWriter, F_SETFL, ::fcntl(inputWriter, F_GETFL) | O_NONBLOCK);
-
-    ProcessResult result;
-    std::string_view pending = options.input;
-    const bool keepInputOpen = options.inputKind == InputKind::terminal;
-    if (inputWriter >= 0 && pending.empty() && !keepInputOpen) {
-        ::close(inputWriter);
-        inputWriter = -1;
-    }
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
-        pollfd fds[3] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
-                         {errOpen ? errPipe[0] : -1, POLLIN, 0},
-                         {pending.empty() ? -1 : inputWriter, POLLOUT, 0}};
-        if (::poll(fds, 3, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            detail::throwSystemError("poll");
-        }
-        char buffer[65536];
-        for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            const ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (count > 0)
-                (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(count));
-            else if (count == 0 || errno != EINTR)
-                (i == 0 ? outOpen : errOpen) = false;
-        }
-        if (fds[2].fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            const ssize_t written = ::write(inputWriter, pending.data(), pending.size());
-            if (written > 0)
-                pending.remove_prefix(static_cast<std::size_t>(written));
-            else if (errno != EINTR && errno != EAGAIN)
-                pending = {};
-            if (pending.empty() && !keepInputOpen) {
-                ::close(inputWriter);
-                inputWriter = -1;
-            }
-        }
-    }
-    ::close(outPipe[0]);
-    ::close(errPipe[0]);
-
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (inputWriter >= 0)
-        ::close(inputWriter);
-    if (WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        result.signal = WTERMSIG(status);
-    return result;
+    InteractiveProcess process(program, args, options);
+    if (options.inputKind != InputKind::none)
+        process.send(options.input);
+    return process.finish();
 }
 
 } // namespace quillmere::testing

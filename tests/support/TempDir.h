@@ -16,11 +16,9 @@ namespace quillmere::testing {
 class TempDir {
   public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quillmere-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
+        path_ = (std::filesystem::temp_directory_path() / "quillmere-test-XXXXXX").string();
+        if (!mkdtemp(path_.data()))
             throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
     }
     ~TempDir() {
         std::error_code ignored;
@@ -48,9 +46,8 @@ class TempDir {
     }
 
     std::string mkdir(std::string_view relative) const {
-        const std::string full = path(relative);
-        std::filesystem::create_directories(full);
-        return full;
+        std::filesystem::create_directories(path(relative));
+        return path(relative);
     }
 
   private:

@@ -16,24 +16,21 @@ class TmpfsMount {
     /// `options` as for mount -o, such as "size=64k".
     TmpfsMount(const std::string& path, const char* options) : path_(path) {
         std::filesystem::create_directories(path);
-        mounted_ = ::mount("tmpfs", path.c_str(), "tmpfs", 0, options) == 0;
-        error_ = errno;
+        error_ = ::mount("tmpfs", path.c_str(), "tmpfs", 0, options) == 0 ? 0 : errno;
     }
     ~TmpfsMount() {
-        if (mounted_)
+        if (mounted())
             ::umount2(path_.c_str(), MNT_DETACH);
     }
     TmpfsMount(const TmpfsMount&) = delete;
     TmpfsMount& operator=(const TmpfsMount&) = delete;
-
-    bool mounted() const { return mounted_; }
+    bool mounted() const { return error_ == 0; }
     std::string why() const {
         return "mounting a tmpfs is refused here: " + std::string(std::strerror(error_));
     }
 
   private:
     std::string path_;
-    bool mounted_ = false;
     int error_ = 0;
 };
 

@@ -1,29 +1,20 @@
-// The built quillmere tool ($QUILLMERE_CLI) run in a working folder of its own, with its home
-// folder, locale and time zone set, so that no end-to-end test depends on the machine, as this
-// user or as an unprivileged one; and a snapshot of a folder tree to show that a run changed
-// exactly what it should.
+// The built quillmere tool ($QUILLMERE_CLI) run in a working folder of its own, with its home,
+// locale and time zone set, as this user or an unprivileged one; and a snapshot of a folder tree
+// to show that a run changed exactly what it should.
 #pragma once
 
-#include "InteractiveProcess.h"
 #include "RunProcess.h"
 #include "TempDir.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
-#include <string>
-#include <unistd.h>
-#include <utility>
-#include <vector>
 
 namespace quillmere::testing {
 
 struct ToolUnderTest {
-    TempDir work;
-    TempDir home;
+    TempDir work, home;
     /// The working folder with links resolved, as the tool prints it.
     std::string base = std::filesystem::canonical(work.path()).string();
 
@@ -32,7 +23,6 @@ struct ToolUnderTest {
     ProcessResult run(const std::vector<std::string>& args, ProcessOptions options = {}) const {
         return runProcess(program(), args, prepared(std::move(options)));
     }
-
     /// Starts the tool to be driven step by step.
     std::unique_ptr<InteractiveProcess> start(const std::vector<std::string>& args,
                                               ProcessOptions options = {}) const {
@@ -47,25 +37,24 @@ struct ToolUnderTest {
         return std::nullopt;
     }
 
-    /// Runs the tool as an unprivileged user: nobody when this process is root, else this user.
+    /// run and start as an unprivileged user: nobody when this process is root, else this user.
     /// The working folder is opened to everyone so that the tool can write its reports there.
     ProcessResult runUnprivileged(const std::vector<std::string>& args,
                                   ProcessOptions options = {}) const {
-        const auto [command, arguments] = unprivileged(args);
-        return runProcess(command, arguments, prepared(std::move(options)));
+        const auto command = unprivileged(args);
+        return runProcess(command.front(), {command.begin() + 1, command.end()},
+                          prepared(std::move(options)));
     }
-
-    /// startUnprivileged is to start what runUnprivileged is to run.
     std::unique_ptr<InteractiveProcess> startUnprivileged(const std::vector<std::string>& args,
                                                           ProcessOptions options = {}) const {
-        const auto [command, arguments] = unprivileged(args);
-        return std::make_unique<InteractiveProcess>(command, arguments,
+        const auto command = unprivileged(args);
+        return std::make_unique<InteractiveProcess>(command.front(),
+                                                    std::vector(command.begin() + 1, command.end()),
                                                     prepared(std::move(options)));
     }
 
   private:
     static constexpr const char* setpriv = "/usr/bin/setpriv";
-    static constexpr const char* nobody = "65534";
 
     static std::string program() {
         const char* cli = std::getenv("QUILLMERE_CLI");
@@ -74,23 +63,19 @@ struct ToolUnderTest {
         return cli;
     }
 
-    std::pair<std::string, std::vector<std::string>>
-    unprivileged(const std::vector<std::string>& args) const {
+    // The command line that runs the tool with `args` unprivileged, program first.
+    std::vector<std::string> unprivileged(const std::vector<std::string>& args) const {
         std::filesystem::permissions(work.path(), std::filesystem::perms::all);
-        if (::geteuid() != 0)
-            return {program(), args};
-        std::vector<std::string> arguments{std::string("--reuid=") + nobody,
-                                           std::string("--regid=") + nobody, "--clear-groups",
-                                           program()};
-        arguments.insert(arguments.end(), args.begin(), args.end());
-        return {setpriv, arguments};
+        std::vector<std::string> command{program()};
+        if (::geteuid() == 0)
+            command = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", program()};
+        command.insert(command.end(), args.begin(), args.end());
+        return command;
     }
 
     ProcessOptions prepared(ProcessOptions options) const {
-        options.environment.emplace("LC_ALL", "C.UTF-8");
-        options.environment.emplace("LANG", "C.UTF-8");
-        options.environment.emplace("TZ", "UTC");
-        options.environment.emplace("HOME", home.path());
+        options.environment.insert(
+            {{"LC_ALL", "C.UTF-8"}, {"LANG", "C.UTF-8"}, {"TZ", "UTC"}, {"HOME", home.path()}});
         if (options.workingFolder.empty())
             options.workingFolder = work.path();
         return options;

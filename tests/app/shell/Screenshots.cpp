@@ -1,114 +1,30 @@
-// Renders every screen of the desktop app into a folder, driving the real application headless
-// on a generated library of photos and videos: welcome, the folder chooser, scanning, nothing
-// found, a photo pair, the apply confirmation, a video pair with its players, a failed pair, the
-// empty-filter notice, the completion summary, and the help and about windows. Run through
-// tools/screenshots; not installed.
-#include "MediaFixtures.h"
+// Renders every screen of the desktop app into a folder (tools/screenshots), driving the real
+// application headless on a generated library of photos and videos.
 #include "QuillmereApp.h"
-#include "TempDir.h"
+#include "ShellTestSupport.h"
 #include "model/ReviewSession.h"
 #include "scan/DuplicateScanner.h"
-#include "views/Choosers.h"
 #include "views/ComparisonView.h"
 #include "views/ContentView.h"
 #include "views/PreviewImage.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
-#include <QListView>
 #include <QLocale>
 #include <QMediaPlayer>
-#include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QThreadPool>
 #include <atomic>
-#include <filesystem>
 #include <iostream>
 #include <thread>
 
 namespace quillmere {
 namespace {
 
-using testing::TempDir;
 using Screen = ContentView::Screen;
 
-/// A library with duplicates across two folders, and a folder without any.
-struct Library {
-    TempDir dir;
-    std::string camera = dir.mkdir("Camera Roll");
-    std::string backup = dir.mkdir("Backup/2024");
-    std::string solo = dir.mkdir("Solo");
-
-    Library() {
-        using testing::twoHalves;
-        testing::writeJpeg(path("Camera Roll/IMG_0042.JPG"),
-                           twoHalves({1600, 1200}, QColor(40, 110, 200), QColor(250, 200, 60)),
-                           {QStringLiteral("2024:05:01 10:15:00")});
-        testing::writeJpeg(
-            path("Camera Roll/IMG_0043.JPG"),
-            twoHalves({1200, 1600}, QColor(30, 120, 60), QColor(180, 220, 120), Qt::Vertical));
-        testing::writeJpeg(path("Camera Roll/IMG_0044.JPG"),
-                           twoHalves({1600, 1067}, QColor(200, 60, 60), QColor(240, 240, 240)));
-        testing::ClipSpec clip;
-        clip.size = {640, 360};
-        clip.frames = 75;
-        clip.picture = [](int frame, QSize size) {
-            return twoHalves(size, QColor::fromHsv(frame * 4 % 360, 180, 230), QColor(20, 20, 40));
-        };
-        testing::writeVideo(path("Camera Roll/Birthday.mp4"), clip);
-        copy("Camera Roll/IMG_0042.JPG", "Backup/2024/IMG_0042 copy.JPG");
-        copy("Camera Roll/IMG_0043.JPG", "Backup/2024/IMG_0043.JPG");
-        copy("Camera Roll/IMG_0044.JPG", "Backup/2024/IMG_0044 (1).JPG");
-        copy("Camera Roll/Birthday.mp4", "Backup/2024/Birthday.mp4");
-        testing::writeJpeg(path("Solo/alone.jpg"), twoHalves({400, 300}, Qt::gray, Qt::white));
-        testing::writePng(path("Solo/other.png"), twoHalves({300, 300}, Qt::cyan, Qt::white));
-    }
-
-    QString path(const std::string& relative) const {
-        return QString::fromStdString(dir.path(relative));
-    }
-    void copy(const std::string& from, const std::string& to) const {
-        std::filesystem::copy_file(dir.path(from), dir.path(to));
-    }
-};
-
-bool waitFor(const std::function<bool()>& condition) {
-    return QTest::qWaitFor(condition, 30000);
-}
-
-/// Waits for the pictures on screen to arrive, then saves the window.
-void save(QWidget& window, const QDir& folder, const QString& name) {
-    waitFor([&] {
-        for (const auto* preview : window.findChildren<PreviewImage*>())
-            if (preview->isVisible() && preview->isLoading())
-                return false;
-        return true;
-    });
-    QTest::qWait(400);
-    const QString file = folder.filePath(name + QStringLiteral(".png"));
-    if (!window.grab().save(file))
-        throw std::runtime_error("could not write " + file.toStdString());
-    std::cout << file.toStdString() << "\n";
-}
-
-void select(ReviewSession& session, const std::function<bool(const ReviewItem&)>& which) {
-    for (const auto& item : session.filtered())
-        if (which(item)) {
-            session.setSelection(item.id);
-            return;
-        }
-    throw std::runtime_error("no such pair");
-}
-
-void applyAndWait(ReviewSession& session) {
-    session.apply(true);
-    waitFor([&] { return !session.isApplying(); });
-}
-
-int run(const QDir& folder) {
-    Library library;
+void run(const QDir& folder) {
+    folder.mkpath(".");
+    testing::MediaLibrary library;
     std::atomic<bool> release = false;
     QuillmereApp app([&](const ScanConfig& config, const ScanProgress& progress) {
         // Holds at a known point of the hashing phase until the scanning screen is saved.
@@ -120,89 +36,86 @@ int run(const QDir& folder) {
     ContentView& window = *app.reviewWindow();
     ReviewSession& session = app.session();
     window.resize(1200, 760);
-    if (!QTest::qWaitForWindowExposed(&window))
-        throw std::runtime_error("the review window did not show");
-    const auto shows = [&](Screen screen) {
-        return waitFor([&] { return window.screen() == screen; });
+    // Waits for what is asked and for the pictures on screen, then saves the window.
+    const auto save = [&](QWidget* shown, const QString& name, std::function<bool()> ready = {}) {
+        if (!shown || !testing::waitUntil([&] {
+                for (const auto* preview : shown->findChildren<PreviewImage*>())
+                    if (preview->isVisible() && preview->isLoading())
+                        return false;
+                return !ready || ready();
+            }))
+            throw std::runtime_error("no " + name.toStdString() + " to save");
+        QTest::qWait(400);
+        if (!shown->grab().save(folder.filePath(name + ".png")))
+            throw std::runtime_error("could not write " + name.toStdString());
+        std::cout << folder.filePath(name + ".png").toStdString() << "\n";
+    };
+    const auto screen = [&](Screen expected) {
+        return [&, expected] { return window.screen() == expected; };
+    };
+    const auto select = [&](const char* ending) {
+        for (const auto& item : session.filtered())
+            if (item.id.ends_with(ending))
+                return session.setSelection(item.id);
+        throw std::runtime_error(std::string("no pair ") + ending);
+    };
+    const auto apply = [&] {
+        session.apply(true);
+        testing::waitUntil([&] { return !session.isApplying(); });
     };
 
-    save(window, folder, QStringLiteral("welcome"));
-
-    // The folder chooser with two folders picked.
+    save(&window, "welcome");
     window.chooseFolderToScan();
-    Chooser* chooser = nullptr;
-    waitFor([&] { return (chooser = window.findChild<Chooser*>()) && chooser->isVisible(); });
-    chooser->panel().setDirectory(QString::fromStdString(library.dir.path()));
-    QListView& entries = *chooser->panel().findChild<QListView*>(QStringLiteral("listView"));
-    waitFor([&] { return entries.model()->rowCount(entries.rootIndex()) >= 3; });
-    for (int row = 0; row < entries.model()->rowCount(entries.rootIndex()); ++row) {
-        const QModelIndex index = entries.model()->index(row, 0, entries.rootIndex());
-        if (index.data().toString() != QStringLiteral("Solo"))
-            entries.selectionModel()->select(index, QItemSelectionModel::Select);
-    }
-    save(*chooser, folder, QStringLiteral("folder-chooser"));
+    Chooser* chooser = testing::visibleChild<Chooser>(window);
+    chooser->panel().setDirectory(library.path(""));
+    testing::pickEntries(chooser->panel(), {"Camera Roll", "Backup"});
+    save(chooser, "folder-chooser");
     chooser->reject();
-
     window.scan({QString::fromStdString(library.solo)});
-    shows(Screen::scanning);
+    testing::waitUntil(screen(Screen::scanning));
     QTest::qWait(2200); // the caption counts whole seconds
-    save(window, folder, QStringLiteral("scanning"));
+    save(&window, "scanning");
     release = true;
-    shows(Screen::nothingFound);
-    save(window, folder, QStringLiteral("nothing-found"));
-
+    save(&window, "nothing-found", screen(Screen::nothingFound));
     window.scan({QString::fromStdString(library.camera), QString::fromStdString(library.backup)});
-    shows(Screen::comparison);
-    select(session, [](const ReviewItem& item) { return item.id.ends_with("IMG_0042 copy.JPG"); });
+    testing::waitUntil(screen(Screen::comparison));
+    select("IMG_0042 copy.JPG");
     session.mark(*session.selection(), ReviewItem::Decision::discard);
-    select(session, [](const ReviewItem& item) { return item.id.ends_with("IMG_0043.JPG"); });
-    save(window, folder, QStringLiteral("photo-pair"));
-
+    select("IMG_0043.JPG");
+    save(&window, "photo-pair");
     window.requestApply();
-    QMessageBox* confirmation = nullptr;
-    waitFor([&] {
-        confirmation = window.findChild<QMessageBox*>(QStringLiteral("applyConfirmation"));
-        return confirmation && confirmation->isVisible();
-    });
-    save(*confirmation, folder, QStringLiteral("apply-confirmation"));
+    auto* confirmation = testing::visibleChild<QMessageBox>(window, "applyConfirmation");
+    save(confirmation, "apply-confirmation");
     confirmation->reject();
-
-    select(session, [](const ReviewItem& item) { return item.id.ends_with(".mp4"); });
-    waitFor([&] {
-        const auto* left = window.comparison().leftPlayer();
-        const auto* right = window.comparison().rightPlayer();
-        return left && right && left->mediaStatus() == QMediaPlayer::LoadedMedia &&
-               right->mediaStatus() == QMediaPlayer::LoadedMedia;
+    select(".mp4");
+    const auto loaded = [](QMediaPlayer* player) {
+        return player && player->mediaStatus() == QMediaPlayer::LoadedMedia;
+    };
+    save(&window, "video-pair", [&] {
+        return loaded(window.comparison().leftPlayer()) &&
+               loaded(window.comparison().rightPlayer());
     });
-    save(window, folder, QStringLiteral("video-pair"));
 
     // A pair whose kept copy went missing after the scan is left alone by apply.
     session.setFilter(ReviewSession::Filter::all);
-    select(session, [](const ReviewItem& item) { return item.id.ends_with("IMG_0044 (1).JPG"); });
+    select("IMG_0044 (1).JPG");
     const std::string keeper = session.item(session.selection())->keepURL;
     session.mark(*session.selection(), ReviewItem::Decision::discard);
     std::filesystem::rename(keeper, keeper + ".moved");
-    applyAndWait(session);
+    apply();
     std::filesystem::rename(keeper + ".moved", keeper);
     session.setFilter(ReviewSession::Filter::failed);
-    shows(Screen::comparison);
-    save(window, folder, QStringLiteral("failed-pair"));
-
+    save(&window, "failed-pair", screen(Screen::comparison));
     session.setFilter(ReviewSession::Filter::keep);
-    shows(Screen::emptyFilter);
-    save(window, folder, QStringLiteral("empty-filter"));
-
+    save(&window, "empty-filter", screen(Screen::emptyFilter));
     session.markAllPending(ReviewItem::Decision::discard);
-    applyAndWait(session);
+    apply();
     session.setFilter(ReviewSession::Filter::pending);
-    shows(Screen::completion);
-    save(window, folder, QStringLiteral("completion"));
-
+    save(&window, "completion", screen(Screen::completion));
     app.openWindow(QuillmereApp::Window::help);
-    save(*app.window(QuillmereApp::Window::help), folder, QStringLiteral("help"));
+    save(app.window(QuillmereApp::Window::help), "help");
     app.openWindow(QuillmereApp::Window::about);
-    save(*app.window(QuillmereApp::Window::about), folder, QStringLiteral("about"));
-    return 0;
+    save(app.window(QuillmereApp::Window::about), "about");
 }
 
 } // namespace
@@ -217,25 +130,18 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     const QByteArray path = home.path().toLocal8Bit();
     qputenv("HOME", path);
-    qputenv("XDG_DATA_HOME", path + "/.local/share");
-    qputenv("XDG_CACHE_HOME", path + "/.cache");
-    qputenv("XDG_CONFIG_HOME", path + "/.config");
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+        qputenv(name, path + "/" + name);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qunsetenv("QUILLMERE_MANIFEST");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmere"));
-    QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.mkpath(QStringLiteral("."))) {
-        std::cerr << "cannot make " << argv[1] << "\n";
-        return 2;
-    }
-    int result = 1;
+    QApplication::setApplicationName("Quillmere");
     try {
-        result = quillmere::run(folder);
+        quillmere::run(QString::fromLocal8Bit(argv[1]));
     } catch (const std::exception& error) {
         std::cerr << "screenshots: " << error.what() << "\n";
+        return 1;
     }
     QThreadPool::globalInstance()->waitForDone();
-    return result;
 }

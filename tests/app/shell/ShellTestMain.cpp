@@ -1,12 +1,13 @@
-// Runs the app's window tests under a QApplication with a home and locale of their own, and
-// without a start-up manifest from the caller's environment.
+// Runs the window tests headless, with a home of their own, in US English and in UTC.
 #include "QtTestEnvironment.h"
 
 #include <QApplication>
-#include <QLocale>
+#include <time.h>
 
 int main(int argc, char** argv) {
     return quillmere::testing::runQtTests<QApplication>(argc, argv, [] {
+        qputenv("TZ", "UTC");
+        tzset();
         qunsetenv("QUILLMERE_MANIFEST");
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     });
