@@ -279,6 +279,28 @@ void writeAtomically(const std::string& path, std::string_view contents) {
     }
 }
 
+void writeNewFile(int folderFd, const std::string& path, std::string_view contents) {
+    const std::string name(lastComponent(path));
+    int fd = ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0666);
+    if (fd < 0)
+        fail(path, errno);
+    try {
+        writeAll(fd, contents, path);
+        if (::fsync(fd) != 0)
+            fail(path, errno);
+        const int closed = ::close(fd);
+        fd = -1;
+        if (closed != 0)
+            fail(path, errno);
+    } catch (...) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlinkat(folderFd, name.c_str(), 0);
+        throw;
+    }
+}
+
 std::string readAll(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

@@ -65,7 +65,7 @@ class Inventory {
 
 /// Where every file of an inventory ended up, and what breaks a promise.
 struct Accounting {
-    /// Every record of every manifest in the review folders of the roots.
+    /// Every record of every manifest and journal in the review folders of the roots.
     std::vector<MoveRecord> records;
     /// Files neither at their path nor at a recorded destination.
     std::vector<std::string> lost;
@@ -77,11 +77,20 @@ struct Accounting {
     std::vector<std::string> falseDuplicates;
 };
 
+/// A manifest, or the journal of a set-aside that did not finish.
 inline bool isManifestFile(const std::filesystem::path& path) {
-    return path.filename().string().find("_quillmere_manifest_") != std::string::npos;
+    const std::string name = path.filename().string();
+    return name.starts_with("_quillmere_manifest_") || name.starts_with("_quillmere_journal_");
 }
 
-/// The manifests in the review folder of each root, oldest name first.
+/// A manifest or journal, or one being written when a run was killed.
+inline bool isRecordFile(const std::filesystem::path& path) {
+    const std::string name = path.filename().string();
+    return name.find("_quillmere_manifest_") != std::string::npos ||
+           name.find("_quillmere_journal_") != std::string::npos;
+}
+
+/// The manifests and journals in the review folder of each root, oldest name first.
 inline std::vector<std::string> manifestsUnder(const std::vector<std::string>& roots) {
     std::vector<std::string> manifests;
     for (const auto& root : roots) {
@@ -138,7 +147,7 @@ inline Accounting account(const Inventory& before, const std::vector<std::string
         if (!std::filesystem::is_directory(folder))
             continue;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-            if (!entry.is_regular_file() || isManifestFile(entry.path()))
+            if (!entry.is_regular_file() || isRecordFile(entry.path()))
                 continue;
             const std::string place = std::filesystem::weakly_canonical(entry.path()).string();
             if (!recordedPlaces.contains(place) && !before.files().contains(entry.path().string()))
