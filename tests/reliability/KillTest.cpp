@@ -177,8 +177,9 @@ TEST(KillTest, EveryFileIsRecordedOrInPlaceAfterAKillAndTheUndoPutsItBack) {
     }
     std::cout << "seed " << base << ", " << kills() << " kills (" << undosKilled
               << " of the undo too), delays in µs:" << delays << "; journals left: " << journalsLeft
-              << "; an uninterrupted set-aside took " << micros(moveTime) << " µs, its undo "
-              << micros(undoTime) << " µs\n";
+              << "; records in manifests and journals after a kill: " << fewestRecorded << " to "
+              << mostRecorded << "; an uninterrupted set-aside took " << micros(moveTime)
+              << " µs, its undo " << micros(undoTime) << " µs\n";
     RecordProperty("seed", int(base));
     RecordProperty("journalsLeft", journalsLeft);
 }
