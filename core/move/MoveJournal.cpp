@@ -37,10 +37,9 @@ MoveJournal::MoveJournal(const Folder& reviewFolder, const std::string& root,
     : folder_(reviewFolder) {
     // The journal is written under a hidden name first and takes its own name only once its
     // first line is on disk, so that no journal is ever found without one.
-    const std::string firstLine =
-        MoveManifest{root, std::chrono::system_clock::now(), {}}.encode(
-            MoveManifest::Layout::singleLine) +
-        "\n";
+    const std::string firstLine = MoveManifest{root, std::chrono::system_clock::now(), {}}.encode(
+                                      MoveManifest::Layout::singleLine) +
+                                  "\n";
     const std::string pending = "." + std::string(namePrefix) + stem + ".pending";
     const std::string pendingPath = FileSystem::join(folder_.path(), pending);
     fd_ = ::openat(folder_.fd(), pending.c_str(),
@@ -113,10 +112,13 @@ MoveManifest MoveJournal::decode(std::string_view text) {
         start = end + 1;
         ++lineNumber;
         try {
-            if (lineNumber == 1)
+            if (lineNumber == 1) {
                 manifest = MoveManifest::decode(line);
-            else
+                records = std::move(manifest.records);
+                manifest.records.clear();
+            } else {
                 records.push_back(MoveManifest::decodeRecord(line));
+            }
         } catch (const Error& error) {
             throw Error("line " + std::to_string(lineNumber) + ": " + error.what());
         }
