@@ -124,13 +124,19 @@ MoveManifest MoveJournal::decode(std::string_view text) {
         }
     }
 
-    // Where a later record names the same destination, the earlier one is dropped.
+    // A record followed at once by another for the same file was a rename refused because its
+    // destination had been taken meanwhile: the file may now be away from its original path while
+    // a stranger's file sits at that destination, so only the retry counts. Of the records left,
+    // the last for each destination counts: that name was free again when it was chosen later.
     std::unordered_map<std::string, std::size_t> lastWithDestination;
     for (std::size_t index = 0; index < records.size(); ++index)
         lastWithDestination[records[index].to] = index;
-    for (std::size_t index = 0; index < records.size(); ++index)
-        if (lastWithDestination.at(records[index].to) == index)
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        const bool retried =
+            index + 1 < records.size() && records[index + 1].from == records[index].from;
+        if (!retried && lastWithDestination.at(records[index].to) == index)
             manifest.records.push_back(records[index]);
+    }
     return manifest;
 }
 

@@ -39,10 +39,11 @@ class MoveJournal {
     static bool isJournalName(std::string_view name);
 
     /// The manifest a journal's text stands for. A last line without its line feed was cut short
-    /// by the end of the run, before its rename, and is ignored; a record repeated word for word
-    /// counts once; of several records with the same destination only the last counts, since each
-    /// earlier one was for a rename that did not happen or was undone before the name was chosen
-    /// again. Throws Error naming the line at fault.
+    /// by the end of the run, before its rename, and is ignored; a record followed at once by
+    /// another for the same file (a retry under a new name) does not count; of several records
+    /// with the same destination only the last counts, since each earlier one was for a rename
+    /// that did not happen or was undone before the name was chosen again. Throws Error naming
+    /// the line at fault.
     static MoveManifest decode(std::string_view text);
 
     MoveJournal(const MoveJournal&) = delete;

@@ -253,15 +253,15 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
             continue;
         }
         std::string name = availableName(*destinationFolder, fileName);
+        MoveRecord record{item.path, FileSystem::join(destinationFolder->path(), name), item.size,
+                          item.keep};
         // A move that the manifest could not record would be a file the undo cannot find.
-        if (!Text::isValidUtf8(item.path) || !Text::isValidUtf8(item.keep) ||
-            !Text::isValidUtf8(name)) {
+        if (!Text::isValidUtf8(record.from) || !Text::isValidUtf8(record.verifiedAgainst) ||
+            !Text::isValidUtf8(record.to)) {
             skip("cannot be recorded: the path is not valid UTF-8");
             continue;
         }
         send(moveprogress::Moving{done, total});
-        MoveRecord record{item.path, FileSystem::join(destinationFolder->path(), name), item.size,
-                          item.keep};
         // The record goes to the journal before the rename, so that no end of the run, however
         // abrupt, leaves a moved file unrecorded; a record whose rename then fails is harmless.
         const auto renamed = [&]() -> int {
