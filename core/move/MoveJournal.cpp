@@ -73,9 +73,18 @@ MoveJournal::~MoveJournal() {
 }
 
 void MoveJournal::append(const MoveRecord& record) {
-    writeLine(fd_, MoveManifest::encodeRecord(record) + "\n", path_);
-    if (++unsynced_ >= recordsPerSync)
-        sync();
+    // After a failed write the journal may end in part of a line; a record after it would make
+    // that a broken line inside, and the whole journal unreadable.
+    if (failed_)
+        throw Error(path_ + ": an earlier record could not be written");
+    try {
+        writeLine(fd_, MoveManifest::encodeRecord(record) + "\n", path_);
+        if (++unsynced_ >= recordsPerSync)
+            sync();
+    } catch (const Error&) {
+        failed_ = true;
+        throw;
+    }
 }
 
 void MoveJournal::sync() {

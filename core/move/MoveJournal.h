@@ -24,7 +24,8 @@ class MoveJournal {
     MoveJournal(const Folder& reviewFolder, const std::string& root, const std::string& stem);
 
     /// Appends the record of a rename about to be made, in one write; every few hundred records
-    /// the journal is flushed to disk. Throws Error, and then the rename must not be made.
+    /// the journal is flushed to disk. Throws Error, and then the rename must not be made; after
+    /// one failure every later append throws too.
     void append(const MoveRecord& record);
 
     /// Flushes every record appended so far to disk. Throws Error.
@@ -56,6 +57,7 @@ class MoveJournal {
     std::string path_;
     int fd_ = -1;
     int unsynced_ = 0;
+    bool failed_ = false;
 };
 
 } // namespace quillmere

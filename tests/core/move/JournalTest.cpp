@@ -3,11 +3,14 @@
 // passes through a symbolic link.
 #include "Error.h"
 #include "TempDir.h"
+#include "TmpfsMount.h"
+#include "fs/Folder.h"
 #include "move/MoveJournal.h"
 #include "move/Mover.h"
 #include "scan/ScanResult.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace quillmere;
@@ -186,4 +189,35 @@ TEST(JournalTest, NoRenamePassesThroughALink) {
         EXPECT_TRUE(fs::is_empty(pair.outside));
         EXPECT_EQ(readFile(outcome.moved[0].to), "same");
     }
+}
+
+// A record that could not be written may have left part of a line; nothing may follow it.
+TEST(JournalTest, NoRecordFollowsOneThatCouldNotBeWritten) {
+    TempDir dir;
+    const quillmere::testing::TmpfsMount volume(dir.mkdir("root"), "size=64k");
+    if (!volume.mounted())
+        GTEST_SKIP() << volume.why();
+    const std::string root = dir.path("root");
+    const Folder folder = Folder::open(root).beneath(review, Folder::Missing::create);
+    MoveJournal journal(folder, root, "test");
+    const std::string filler = root + "/filler";
+    {
+        std::ofstream out(filler, std::ios::binary);
+        const std::string block(4096, 'f');
+        while (out.write(block.data(), block.size()) && out.flush()) {
+        }
+    }
+    // Longer than the rest of the journal's first page, so that it needs a block the volume
+    // no longer has.
+    const MoveRecord record{root + "/" + std::string(5000, 'a'), root + "/_duplicates_review/a", 4,
+                            root + "/k"};
+    EXPECT_THROW(journal.append(record), Error);
+    fs::remove(filler);
+    try {
+        journal.append(record);
+        FAIL();
+    } catch (const Error& error) {
+        EXPECT_EQ(error.what(), journal.path() + ": an earlier record could not be written");
+    }
+    EXPECT_TRUE(Mover::readManifest(journal.path()).records.empty());
 }
