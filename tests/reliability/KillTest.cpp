@@ -1,8 +1,9 @@
-// A set-aside and its undo killed with SIGKILL at random moments. After every kill each file is at
-// its own path or in its root's review folder, recorded in a manifest or a journal, unchanged; the
-// tool's --undo of what was left (a second one after a killed undo) puts every file back with its
-// bytes. A handful of kills by default; QUILLMERE_KILL_TEST=<kills> for the long run and
-// QUILLMERE_KILL_SEED=<seed> to replay one.
+// A set-aside and the tool's --undo killed with SIGKILL at random moments. After every kill each
+// file is at its own path or in its root's review folder, recorded in a manifest or a journal,
+// unchanged; the tool's --undo of what was left (a second one after a killed undo) puts every file
+// back with its bytes. A handful of kills by default; QUILLMERE_KILL_TEST=<kills> for the long run
+// and QUILLMERE_KILL_SEED=<seed> to replay one.
+#include "InteractiveProcess.h"
 #include "Inventory.h"
 #include "TempDir.h"
 #include "ToolUnderTest.h"
@@ -88,9 +89,17 @@ struct KillLibrary {
 
     void setAside() const { Mover(roots, "_duplicates_review").move(scanned.groups); }
 
-    void undoAll() const {
-        for (const auto& manifest : manifestsUnder(roots))
-            Mover::undo(manifest);
+    // The tool's undo of the first manifest or journal left, killed after `delay` or, without
+    // one, run to its end. Returns how long it ran.
+    Clock::duration undoFirst(std::optional<std::chrono::microseconds> delay) const {
+        const auto start = Clock::now();
+        const auto run = tool.start({"--undo", manifestsUnder(roots).front(), "--quiet"});
+        if (delay) {
+            std::this_thread::sleep_for(*delay);
+            run->signal(SIGKILL);
+        }
+        run->finish();
+        return Clock::now() - start;
     }
 
     // Puts back what is left with the tool and checks that every file is at its path, whole.
@@ -123,7 +132,7 @@ TEST(KillTest, EveryFileIsRecordedOrInPlaceAfterAKillAndTheUndoPutsItBack) {
     // An uninterrupted run and undo give the span the kills are spread over.
     const auto moveTime = runKilledAfter([&] { library.setAside(); }, std::nullopt);
     ASSERT_EQ(manifestsUnder(library.roots).size(), 2u) << "two manifests and no journal";
-    const auto undoTime = runKilledAfter([&] { library.undoAll(); }, std::nullopt);
+    const auto undoTime = library.undoFirst(std::nullopt);
     library.undoWithTheToolAndCheck("uninterrupted");
 
     const std::uint32_t base = seed();
@@ -163,12 +172,12 @@ TEST(KillTest, EveryFileIsRecordedOrInPlaceAfterAKillAndTheUndoPutsItBack) {
                 << scan.out;
             noticeChecked = true;
         }
-        // Every other time the undo is killed too; the tool's undo then finishes the job.
+        // Every other time the tool's undo is killed too; a second one then finishes the job.
         if (kill % 2 == 1 && !left.empty()) {
             const std::chrono::microseconds undoDelay{
                 std::uniform_int_distribution<long>(0, micros(undoTime))(random)};
             delays += "/" + std::to_string(undoDelay.count());
-            runKilledAfter([&] { library.undoAll(); }, undoDelay);
+            library.undoFirst(undoDelay);
             ++undosKilled;
             ASSERT_TRUE(promisesHold(account(library.before, library.roots)))
                 << what << ", undo killed after " << undoDelay.count() << " µs";
