@@ -240,8 +240,11 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
         std::optional<Folder> destinationFolder;
         try {
             if (run == runs.end()) {
-                Folder review =
-                    Folder::open(root).beneath(reviewDirectoryName_, Folder::Missing::create);
+                // The root's path had its links resolved when the run began; one swapped in
+                // since is not followed either.
+                Folder review = Folder::open("/")
+                                    .beneath(root.substr(1), Folder::Missing::fail)
+                                    .beneath(reviewDirectoryName_, Folder::Missing::create);
                 run = runs.emplace(runs.end(), root, std::move(review));
                 run->journal.emplace(run->review, root, journalStem);
             }
