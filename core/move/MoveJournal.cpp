@@ -133,19 +133,22 @@ MoveManifest MoveJournal::decode(std::string_view text) {
         }
     }
 
-    // A record followed at once by another for the same file was a rename refused because its
-    // destination had been taken meanwhile: the file may now be away from its original path while
-    // a stranger's file sits at that destination, so only the retry counts. Of the records left,
-    // the last for each destination counts: that name was free again when it was chosen later.
+    // Of several records for one destination only the last counts: each earlier one was for a
+    // rename that failed or was undone before the name was chosen again.
     std::unordered_map<std::string, std::size_t> lastWithDestination;
     for (std::size_t index = 0; index < records.size(); ++index)
         lastWithDestination[records[index].to] = index;
-    for (std::size_t index = 0; index < records.size(); ++index) {
-        const bool retried =
-            index + 1 < records.size() && records[index + 1].from == records[index].from;
-        if (!retried && lastWithDestination.at(records[index].to) == index)
-            manifest.records.push_back(records[index]);
-    }
+    std::vector<MoveRecord> latest;
+    for (std::size_t index = 0; index < records.size(); ++index)
+        if (lastWithDestination.at(records[index].to) == index)
+            latest.push_back(std::move(records[index]));
+    // A record followed at once by another for the same file was a rename refused because its
+    // destination had been taken meanwhile: the file may now be away from its original path while
+    // a stranger's file sits at that destination, so only the retry counts. (Taking the records
+    // in this order makes the result read back as itself.)
+    for (std::size_t index = 0; index < latest.size(); ++index)
+        if (index + 1 == latest.size() || latest[index + 1].from != latest[index].from)
+            manifest.records.push_back(std::move(latest[index]));
     return manifest;
 }
 
