@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "Error.h"
 #include "fs/FileSystem.h"
+#include "move/Mover.h"
 #include "report/ReportWriter.h"
 #include "scan/DuplicateScanner.h"
 #include "scan/MediaKind.h"
@@ -89,6 +90,12 @@ ScanResult ScanRun::run() {
 
     writeReports(result);
     std::string out = summary(result, config_.reportPath, config_.csvPath);
+    std::string leftovers;
+    for (const auto& root : config_.scan.roots)
+        for (const auto& journal : Mover::leftoverJournals(root))
+            leftovers += leftoverJournalText(journal);
+    if (!leftovers.empty())
+        out += leftovers + "\n";
     if (!config_.shouldMove) {
         out += "Nothing was moved or deleted. Re-run with --move to set the\n";
         out += "REMOVE files aside in " + std::string(SkipRules::reviewDirectoryName) +
@@ -121,6 +128,10 @@ std::string ScanRun::summary(const ScanResult& result, const std::string& report
     out += "CSV    : " + csvPath + "\n";
     out += "\n";
     return out;
+}
+
+std::string ScanRun::leftoverJournalText(const std::string& journal) {
+    return "Unfinished set-aside: quillmere --undo \"" + journal + "\" puts its files back\n";
 }
 
 void ScanRun::writeReports(const ScanResult& result) const {

@@ -50,6 +50,10 @@ class ScanRun {
     static std::string summary(const ScanResult& result, const std::string& reportPath,
                                const std::string& csvPath);
 
+    /// The line naming a journal left by a set-aside that did not finish, with the command that
+    /// puts its files back.
+    static std::string leftoverJournalText(const std::string& journal);
+
   private:
     void writeReports(const ScanResult& result) const;
 

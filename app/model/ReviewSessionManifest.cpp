@@ -1,9 +1,11 @@
-// Opening a set-aside manifest as a review: finding the newest manifest of a root, turning its
-// records into pairs of the set-aside file and its kept copy, and the manifest named at start.
+// Opening a set-aside manifest as a review: finding the newest manifest (or journal of a set-aside
+// that did not finish) of a root, turning its records into pairs of the set-aside file and its
+// kept copy, and the manifest named at start.
 #include "Error.h"
 #include "fs/FileSystem.h"
 #include "model/ReviewSession.h"
 #include "model/ReviewState.h"
+#include "move/MoveJournal.h"
 #include "move/Mover.h"
 #include "scan/SkipRules.h"
 
@@ -18,18 +20,26 @@ namespace {
 constexpr std::string_view manifestPrefix = "_quillmere_manifest_";
 constexpr std::string_view manifestReadError = "Could not read that manifest: ";
 
-// Manifest file names in a folder, newest first: the time-stamped names sort by code point,
-// which is UTF-8 byte order. A folder that cannot be listed has none.
+// The time stamp and what follows it in the name of a manifest or a leftover journal.
+std::string_view stampOf(std::string_view name) {
+    return name.substr(name.starts_with(manifestPrefix) ? manifestPrefix.size()
+                                                        : MoveJournal::namePrefix.size());
+}
+
+// Manifest and leftover journal file names in a folder, newest first: both names carry the time
+// stamp of their run, which sorts by code point (UTF-8 byte order). A folder that cannot be listed
+// has none.
 std::vector<std::string> manifestNames(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
         std::string name = entry->path().filename().string();
-        if (name.starts_with(manifestPrefix))
+        if (name.starts_with(manifestPrefix) || MoveJournal::isJournalName(name))
             names.push_back(std::move(name));
     }
-    std::sort(names.begin(), names.end(), std::greater<>());
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return stampOf(a) > stampOf(b); });
     return names;
 }
 

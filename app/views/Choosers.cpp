@@ -78,8 +78,8 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
                 [this](const QStringList& files) { panel_->confirmed = files; });
     } else {
         panel_->setFileMode(QFileDialog::ExistingFile);
-        panel_->setNameFilters(
-            {QStringLiteral("Quillmere manifests (*.json)"), QStringLiteral("All files (*)")});
+        panel_->setNameFilters({QStringLiteral("Quillmere manifests (*.json *.jsonl)"),
+                                QStringLiteral("All files (*)")});
     }
     connect(panel_, &QDialog::finished, this, [this](int result) {
         if (result == QDialog::Accepted && !panel_->confirmed.isEmpty())

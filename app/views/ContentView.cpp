@@ -165,7 +165,8 @@ void ContentView::scan(const QStringList& folders) {
 
 void ContentView::open(const QString& location) {
     const std::string path = location.toStdString();
-    if (Text::lowercased(FileSystem::extension(path)) == "json")
+    const std::string extension = Text::lowercased(FileSystem::extension(path));
+    if (extension == "json" || extension == "jsonl")
         session_.load(path);
     else
         session_.loadManifest(path);

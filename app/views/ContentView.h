@@ -63,7 +63,8 @@ class ContentView : public QMainWindow {
     void chooseFolder();
     /// Scans the folders, in this order, and loads the result into the session.
     void scan(const QStringList& folders);
-    /// Opens a manifest file (extension "json" in any case), or the newest manifest of a folder.
+    /// Opens a manifest or journal file (extension "json" or "jsonl" in any case), or the newest
+    /// manifest or journal of a folder.
     void open(const QString& location);
     /// What the apply button does: asks for confirmation, then applies.
     void requestApply();

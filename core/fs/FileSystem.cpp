@@ -102,6 +102,20 @@ void writeAll(int fd, std::string_view contents, const std::string& path) {
     }
 }
 
+// Writes `contents` to an open file, flushes them to disk and closes it, also when that fails.
+void writeFlushAndClose(int fd, std::string_view contents, const std::string& path) {
+    try {
+        writeAll(fd, contents, path);
+        if (::fsync(fd) != 0)
+            fail(path, errno);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0)
+        fail(path, errno);
+}
+
 // A new, exclusively created file beside the target. Created with mode 0666 so that the umask
 // applies as for any other new file (mkstemp would force 0600 on the finished report).
 std::pair<int, std::string> createTemporarySibling(const std::string& path) {
@@ -254,20 +268,12 @@ void createDirectories(const std::string& path) {
 }
 
 void writeAtomically(const std::string& path, std::string_view contents) {
-    auto [fd, temporary] = createTemporarySibling(path);
+    const auto [fd, temporary] = createTemporarySibling(path);
     try {
-        writeAll(fd, contents, path);
-        if (::fsync(fd) != 0)
-            fail(path, errno);
-        const int closed = ::close(fd);
-        fd = -1;
-        if (closed != 0)
-            fail(path, errno);
+        writeFlushAndClose(fd, contents, path);
         if (::rename(temporary.c_str(), path.c_str()) != 0)
             fail(path, errno);
     } catch (...) {
-        if (fd >= 0)
-            ::close(fd);
         ::unlink(temporary.c_str());
         throw;
     }
@@ -276,6 +282,20 @@ void writeAtomically(const std::string& path, std::string_view contents) {
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
+    }
+}
+
+void writeNewFile(int folderFd, const std::string& path, std::string_view contents) {
+    const std::string name(lastComponent(path));
+    const int fd = ::openat(folderFd, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        fail(path, errno);
+    try {
+        writeFlushAndClose(fd, contents, path);
+    } catch (...) {
+        ::unlinkat(folderFd, name.c_str(), 0);
+        throw;
     }
 }
 

@@ -40,6 +40,11 @@ void createDirectories(const std::string& path);
 /// it over `path`. Throws Error with the system's reason; the target is then unchanged.
 void writeAtomically(const std::string& path, std::string_view contents);
 
+/// Creates the file at `path` in the folder open as `folderFd` (never through a link, never
+/// replacing anything), writes `contents` and flushes them to disk. Throws Error with the system's
+/// reason; the file is then removed.
+void writeNewFile(int folderFd, const std::string& path, std::string_view contents);
+
 /// Reads a whole file. Throws Error with the system's reason.
 std::string readAll(const std::string& path);
 

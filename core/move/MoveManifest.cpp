@@ -87,8 +87,12 @@ std::string shown(std::string_view value) {
     return value.size() <= 64 ? ": " + std::string(value) : std::string();
 }
 
+// Reads a whole manifest, or with `singleRecord` one record object alone.
 class ManifestReader final : public nlohmann::json_sax<Json> {
   public:
+    explicit ManifestReader(bool singleRecord)
+        : place_(singleRecord ? Place::records : Place::start), singleRecord_(singleRecord) {}
+
     MoveManifest manifest;
 
     bool null() override { return scalar("null"); }
@@ -187,7 +191,7 @@ class ManifestReader final : public nlohmann::json_sax<Json> {
             return true;
         }
         if (place_ == Place::record) {
-            requireAll(true, recordSeen_, " in record " + std::to_string(recordNumber_));
+            requireAll(true, recordSeen_, where());
             manifest.records.push_back(std::move(record_));
             place_ = Place::records;
             field_ = Field::none;
@@ -283,7 +287,9 @@ class ManifestReader final : public nlohmann::json_sax<Json> {
     }
 
     std::string where() const {
-        return place_ == Place::record ? " in record " + std::to_string(recordNumber_) : "";
+        return place_ == Place::record && !singleRecord_
+                   ? " in record " + std::to_string(recordNumber_)
+                   : "";
     }
 
     std::string quotedField() const {
@@ -296,6 +302,8 @@ class ManifestReader final : public nlohmann::json_sax<Json> {
     [[noreturn]] void wrongType(const char* got) const {
         if (place_ == Place::start)
             fail(std::string("the manifest is ") + got + ", not a JSON object");
+        if (place_ == Place::records && singleRecord_)
+            fail(std::string("the record is ") + got + ", not an object");
         if (place_ == Place::records)
             fail("record " + std::to_string(recordNumber_ + 1) + " is " + got + ", not an object");
         const char* wanted = field_ == Field::records     ? "an array"
@@ -310,7 +318,8 @@ class ManifestReader final : public nlohmann::json_sax<Json> {
                 fail("missing key \"" + std::string(entry.text) + "\"" + where);
     }
 
-    Place place_ = Place::start;
+    Place place_;
+    bool singleRecord_;
     Field field_ = Field::none;
     std::int64_t skip_ = 0;
     unsigned topSeen_ = 0;
@@ -319,30 +328,27 @@ class ManifestReader final : public nlohmann::json_sax<Json> {
     MoveRecord record_;
 };
 
-} // namespace
+Json recordJson(const MoveRecord& record) {
+    return {{"from", record.from},
+            {"sizeBytes", record.sizeBytes},
+            {"to", record.to},
+            {"verifiedAgainst", record.verifiedAgainst}};
+}
 
-std::string MoveManifest::encode() const {
-    Json recordsJson = Json::array();
-    for (const auto& record : records)
-        recordsJson.push_back({{"from", record.from},
-                               {"sizeBytes", record.sizeBytes},
-                               {"to", record.to},
-                               {"verifiedAgainst", record.verifiedAgainst}});
-    // nlohmann's object keeps its keys in a std::map, so they come out in ascending order.
-    const Json document = {
-        {"createdAt", formatDateTime(createdAt)}, {"records", recordsJson}, {"root", root}};
-    std::string dumped;
+// `indent` as nlohmann's dump takes it: -1 for a single line.
+std::string dumped(const Json& document, int indent) {
+    std::string text;
     try {
-        dumped = document.dump(2);
+        text = document.dump(indent);
     } catch (const Json::exception&) {
         throw Error("a path is not valid UTF-8 and cannot be recorded");
     }
-    // The escaped form of "/" is what other readers of these files expect. In this document a
+    // The escaped form of "/" is what other readers of these files expect. In these documents a
     // "/" can only stand inside a string (structure, numbers and the date hold none), and the
     // dump never escapes it itself, so each one is escaped here.
     std::string json;
-    json.reserve(dumped.size() + dumped.size() / 8);
-    for (const char c : dumped) {
+    json.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
         if (c == '/')
             json += '\\';
         json += c;
@@ -350,15 +356,42 @@ std::string MoveManifest::encode() const {
     return json;
 }
 
-MoveManifest MoveManifest::decode(std::string_view json) {
+void checkText(std::string_view json) {
     if (json.empty())
         throw Error("the file is empty");
     if (!Text::isValidUtf8(json))
         throw Error("the file is not valid UTF-8 text");
-    ManifestReader reader;
+}
+
+} // namespace
+
+std::string MoveManifest::encode(Layout layout) const {
+    Json recordsJson = Json::array();
+    for (const auto& record : records)
+        recordsJson.push_back(recordJson(record));
+    // nlohmann's object keeps its keys in a std::map, so they come out in ascending order.
+    const Json document = {
+        {"createdAt", formatDateTime(createdAt)}, {"records", recordsJson}, {"root", root}};
+    return dumped(document, layout == Layout::pretty ? 2 : -1);
+}
+
+std::string MoveManifest::encodeRecord(const MoveRecord& record) {
+    return dumped(recordJson(record), -1);
+}
+
+MoveManifest MoveManifest::decode(std::string_view json) {
+    checkText(json);
+    ManifestReader reader(false);
     // Every handler either accepts or throws, so a return means a complete manifest.
     Json::sax_parse(json.begin(), json.end(), &reader);
     return std::move(reader.manifest);
+}
+
+MoveRecord MoveManifest::decodeRecord(std::string_view json) {
+    checkText(json);
+    ManifestReader reader(true);
+    Json::sax_parse(json.begin(), json.end(), &reader);
+    return std::move(reader.manifest.records.front());
 }
 
 } // namespace quillmere

@@ -1,11 +1,15 @@
 // The set-aside run and its undo. Every rename refuses to replace what is at its destination
 // (renameat2 with RENAME_NOREPLACE), so neither a file appearing meanwhile nor a hostile manifest
 // can make a move overwrite anything; a move that would leave the file system is refused, never
-// turned into a copy.
+// turned into a copy. Renames into and out of a review folder, and back to an original folder, go
+// through folder handles reached without following links (fs/Folder.h). Each move is journaled
+// before its rename (move/MoveJournal.h).
 #include "move/Mover.h"
 
 #include "Error.h"
 #include "fs/FileSystem.h"
+#include "fs/Folder.h"
+#include "move/MoveJournal.h"
 #include "scan/ContentSignature.h"
 #include "scan/ScanResult.h"
 #include "scan/SkipRules.h"
@@ -16,9 +20,12 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <list>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillmere {
 
@@ -32,10 +39,11 @@ constexpr std::int64_t maxManifestBytes = std::int64_t(256) << 20;
 // Fresh names tried when destinations keep appearing while a file is being moved.
 constexpr int maxRenameAttempts = 100;
 
-// 0 or the errno value. Never replaces an existing entry at `to`.
-int renameNoReplace(const std::string& from, const std::string& to) {
-    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0
-                                                                                            : errno;
+// 0 or the errno value. Never replaces an existing entry at the destination.
+int renameNoReplace(int fromFolder, const std::string& from, int toFolder, const std::string& to) {
+    return ::renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0
+               ? 0
+               : errno;
 }
 
 // Same device and inode, however the two paths are spelled (hard links, links, bind mounts).
@@ -56,10 +64,10 @@ struct FileState {
     friend bool operator==(const FileState&, const FileState&) = default;
 };
 
-// The state of the entry at `path` itself, or of what a link there leads to.
-std::optional<FileState> stateOf(const std::string& path, bool followLinks) {
+// The state of the entry at `path` in `folder` itself, or of what a link there leads to.
+std::optional<FileState> stateOf(const std::string& path, bool followLinks, int folder = AT_FDCWD) {
     struct stat info {};
-    if ((followLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0)
+    if (::fstatat(folder, path.c_str(), &info, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     return FileState{info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec,
                      info.st_mtim.tv_nsec};
@@ -112,6 +120,14 @@ std::string sameSecondSuffix(int n) {
     return std::string(digits.size(), '_') + digits;
 }
 
+// A relative path split into its folder ("" for none) and its name.
+std::pair<std::string, std::string> folderAndName(const std::string& relative) {
+    const auto slash = relative.rfind('/');
+    if (slash == std::string::npos)
+        return {"", relative};
+    return {relative.substr(0, slash), relative.substr(slash + 1)};
+}
+
 std::string randomHex() {
     std::random_device device;
     char text[17];
@@ -161,9 +177,21 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
             progress_(update);
     };
 
+    // One root's part of the run, opened at its first move. A list, since each journal refers to
+    // its folder.
+    struct RootRun {
+        RootRun(std::string root, Folder review)
+            : root(std::move(root)), review(std::move(review)) {}
+        std::string root;
+        Folder review;
+        std::optional<MoveJournal> journal;
+        std::vector<MoveRecord> records;
+    };
+    std::list<RootRun> runs;
+    const std::string journalStem =
+        localStamp(system_clock::now()) + "-" + std::to_string(::getpid());
+
     MoveOutcome outcome;
-    // Per root, in the order of the first move into it.
-    std::vector<std::pair<std::string, std::vector<MoveRecord>>> recordsByRoot;
     std::int64_t done = 0;
     for (; done < total; ++done) {
         if (stop && stop->load()) {
@@ -200,28 +228,62 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
             skip("is outside every scan root");
             continue;
         }
-        // Named references, not a structured binding: the lambda below captures `root`.
+        // Named, not structured bindings: the lambdas below capture them.
         const std::string& root = place->first;
-        const std::string& relative = place->second;
-        const std::string folder = FileSystem::join(root, reviewDirectoryName_);
-        std::string destination = availableDestination(folder, relative);
-        // A move that the manifest could not record would be a file the undo cannot find.
-        if (!Text::isValidUtf8(item.path) || !Text::isValidUtf8(item.keep) ||
-            !Text::isValidUtf8(destination)) {
-            skip("cannot be recorded: the path is not valid UTF-8");
-            continue;
-        }
+        const auto split = folderAndName(place->second);
+        const std::string& relativeFolder = split.first;
+        const std::string& fileName = split.second;
+        // Every folder on the way is reached from the root's review folder without following a
+        // link, so the rename cannot land outside it.
+        auto run = std::find_if(runs.begin(), runs.end(),
+                                [&](const RootRun& entry) { return entry.root == root; });
+        std::optional<Folder> destinationFolder;
         try {
-            FileSystem::createDirectories(FileSystem::parent(destination));
+            if (run == runs.end()) {
+                // The root's path had its links resolved when the run began; one swapped in
+                // since is not followed either.
+                Folder review = Folder::open("/")
+                                    .beneath(root.substr(1), Folder::Missing::fail)
+                                    .beneath(reviewDirectoryName_, Folder::Missing::create);
+                run = runs.emplace(runs.end(), root, std::move(review));
+                run->journal.emplace(run->review, root, journalStem);
+            }
+            destinationFolder = run->review.beneath(relativeFolder, Folder::Missing::create);
         } catch (const Error& error) {
+            if (run != runs.end() && !run->journal)
+                runs.erase(run);
             skip(std::string("move failed: ") + error.what());
             continue;
         }
+        std::string name = availableName(*destinationFolder, fileName);
+        MoveRecord record{item.path, FileSystem::join(destinationFolder->path(), name), item.size,
+                          item.keep};
+        // A move that the manifest could not record would be a file the undo cannot find.
+        if (!Text::isValidUtf8(record.from) || !Text::isValidUtf8(record.verifiedAgainst) ||
+            !Text::isValidUtf8(record.to)) {
+            skip("cannot be recorded: the path is not valid UTF-8");
+            continue;
+        }
         send(moveprogress::Moving{done, total});
-        int error = renameNoReplace(item.path, destination);
-        for (int attempt = 1; error == EEXIST && attempt < maxRenameAttempts; ++attempt) {
-            destination = availableDestination(folder, relative);
-            error = renameNoReplace(item.path, destination);
+        // The record goes to the journal before the rename, so that no end of the run, however
+        // abrupt, leaves a moved file unrecorded; a record whose rename then fails is harmless.
+        const auto renamed = [&]() -> int {
+            for (int attempt = 1;; ++attempt) {
+                run->journal->append(record);
+                const int error =
+                    renameNoReplace(AT_FDCWD, item.path, destinationFolder->fd(), name);
+                if (error != EEXIST || attempt == maxRenameAttempts)
+                    return error;
+                name = availableName(*destinationFolder, fileName);
+                record.to = FileSystem::join(destinationFolder->path(), name);
+            }
+        };
+        int error = 0;
+        try {
+            error = renamed();
+        } catch (const Error& journalError) {
+            skip(std::string("move failed: ") + journalError.what());
+            continue;
         }
         if (error != 0) {
             skip("move failed: " + FileSystem::describeErrno(error));
@@ -229,45 +291,48 @@ MoveOutcome Mover::move(const std::vector<DuplicateGroup>& groups, const std::at
         }
         // A write to either file during or after the comparison would make the record claim a
         // copy that is not one: such a file goes back. Should that fail, it stays recorded.
-        if ((stateOf(destination, false) != fileBefore || stateOf(item.keep, true) != keepBefore) &&
-            renameNoReplace(destination, item.path) == 0) {
+        if ((stateOf(name, false, destinationFolder->fd()) != fileBefore ||
+             stateOf(item.keep, true) != keepBefore) &&
+            renameNoReplace(destinationFolder->fd(), name, AT_FDCWD, item.path) == 0) {
             skip("no longer byte-identical to " + item.keep);
             continue;
         }
-        MoveRecord record{item.path, destination, item.size, item.keep};
-        auto rootRecords = std::find_if(recordsByRoot.begin(), recordsByRoot.end(),
-                                        [&](const auto& entry) { return entry.first == root; });
-        if (rootRecords == recordsByRoot.end())
-            rootRecords = recordsByRoot.insert(rootRecords, {root, {}});
-        rootRecords->second.push_back(record);
+        run->records.push_back(record);
         outcome.moved.push_back(std::move(record));
     }
     send(moveprogress::Moving{done, total});
 
     // Every root's manifest is attempted even after one fails, so that one full or read-only
     // volume does not leave the moves of the other roots unrecorded. The moves of a root whose
-    // manifest cannot be written are put back: the undo could not find them without it.
+    // manifest cannot be written are put back; any that cannot be are still in its journal.
     std::optional<Error> firstFailure;
-    for (const auto& [root, records] : recordsByRoot) {
+    for (auto& run : runs) {
+        if (run.records.empty()) {
+            run.journal->remove();
+            continue;
+        }
         try {
-            outcome.manifestURLs.push_back(writeManifest(records, root));
+            outcome.manifestURLs.push_back(writeManifest(run.records, run.root, run.review));
+            run.journal->remove();
         } catch (const Error& error) {
             std::string stranded;
-            for (auto record = records.rbegin(); record != records.rend(); ++record) {
+            for (auto record = run.records.rbegin(); record != run.records.rend(); ++record) {
                 try {
                     restore(*record);
                 } catch (const std::exception&) {
                     stranded += (stranded.empty() ? "" : ", ") + record->to;
                 }
             }
+            if (stranded.empty())
+                run.journal->remove();
             if (!firstFailure)
                 firstFailure = Error(
-                    "the manifest of " + root + " could not be written: " + error.what() +
-                    (stranded.empty() ? "; the " + std::to_string(records.size()) +
+                    "the manifest of " + run.root + " could not be written: " + error.what() +
+                    (stranded.empty() ? "; the " + std::to_string(run.records.size()) +
                                             " file(s) moved there were put back"
-                                      : "; these moved files could not be put back and are in "
-                                        "no manifest: " +
-                                            stranded));
+                                      : "; these moved files could not be put back: " + stranded +
+                                            " (quillmere --undo \"" + run.journal->path() +
+                                            "\" puts them back)"));
         }
     }
     if (firstFailure)
@@ -289,43 +354,42 @@ Mover::rootAndRelativePath(const std::string& path) const {
     return std::nullopt;
 }
 
-std::string Mover::availableDestination(const std::string& folder,
-                                        const std::string& relativePath) {
-    const std::string candidate = FileSystem::join(folder, relativePath);
-    if (!FileSystem::existsNoFollow(candidate))
-        return candidate;
-    const std::string extension(FileSystem::extension(candidate));
-    const std::string rest = extension.empty()
-                                 ? candidate
-                                 : candidate.substr(0, candidate.size() - extension.size() - 1);
+std::string Mover::availableName(const Folder& folder, const std::string& name) {
+    if (!folder.holds(name))
+        return name;
+    const std::string extension(FileSystem::extension(name));
+    const std::string rest =
+        extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
     for (std::int64_t n = 2;; ++n) {
         std::string next = rest + " (" + std::to_string(n) + ")";
         if (!extension.empty())
             next += "." + extension;
-        if (!FileSystem::existsNoFollow(next))
+        if (!folder.holds(next))
             return next;
     }
 }
 
-std::string Mover::writeManifest(const std::vector<MoveRecord>& records, const std::string& root) {
+std::string Mover::writeManifest(const std::vector<MoveRecord>& records, const std::string& root,
+                                 const Folder& review) {
     const auto now = system_clock::now();
     const std::string json = MoveManifest{root, now, records}.encode();
-    const std::string folder = FileSystem::join(root, reviewDirectoryName_);
-    FileSystem::createDirectories(folder);
     const std::string name = std::string(manifestPrefix) + localStamp(now);
-    // Written completely under a name of its own first, then given its final name without
-    // replacing anything, so that a manifest of an earlier run in the same second survives.
-    const std::string pending = FileSystem::join(folder, "." + name + ".pending-" + randomHex());
-    FileSystem::writeAtomically(pending, json);
+    // Written completely and flushed under a name of its own first, then given its final name
+    // without replacing anything, so that a manifest of an earlier run in the same second
+    // survives; the folder is flushed last, so that the name survives a power cut too.
+    const std::string pending = "." + name + ".pending-" + randomHex();
+    FileSystem::writeNewFile(review.fd(), FileSystem::join(review.path(), pending), json);
     for (int n = 1;; ++n) {
-        const std::string path =
-            FileSystem::join(folder, name + (n == 1 ? "" : sameSecondSuffix(n)) + ".json");
-        const int error = renameNoReplace(pending, path);
-        if (error == 0)
+        const std::string final = name + (n == 1 ? "" : sameSecondSuffix(n)) + ".json";
+        const std::string path = FileSystem::join(review.path(), final);
+        const int error = renameNoReplace(review.fd(), pending, review.fd(), final);
+        if (error == 0) {
+            review.sync();
             return path;
+        }
         if (error != EEXIST)
             throw Error(path + ": " + FileSystem::describeErrno(error) + " (the records are in " +
-                        pending + ")");
+                        FileSystem::join(review.path(), pending) + ")");
     }
 }
 
@@ -343,7 +407,43 @@ MoveManifest Mover::readManifest(const std::string& path) {
     const std::string contents = FileSystem::readAll(path);
     if (std::int64_t(contents.size()) > maxManifestBytes)
         throw Error(tooLarge);
-    return MoveManifest::decode(contents);
+    if (!MoveJournal::isJournalName(FileSystem::lastComponent(path)))
+        return MoveManifest::decode(contents);
+    MoveManifest manifest = MoveJournal::decode(contents);
+    // A journal holds absolute paths of the place it was written in; one that is elsewhere now
+    // (its folder renamed or copied) would point its undo at files that are not its own.
+    const std::string folder = FileSystem::join(manifest.root, SkipRules::reviewDirectoryName);
+    if (FileSystem::resolveLinks(FileSystem::parent(path)) != FileSystem::resolveLinks(folder))
+        throw Error(path + " was written in " + folder +
+                    " and is no longer there; its records are not used");
+    return manifest;
+}
+
+std::vector<std::string> Mover::leftoverJournals(const std::string& root) {
+    const std::string folder = FileSystem::join(root, SkipRules::reviewDirectoryName);
+    std::vector<std::string> journals;
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing)
+        return journals;
+    while (const dirent* entry = ::readdir(listing))
+        if (MoveJournal::isJournalName(entry->d_name))
+            journals.push_back(FileSystem::join(folder, entry->d_name));
+    ::closedir(listing);
+    std::sort(journals.begin(), journals.end());
+    // A journal none of whose files is still in the review folder has nothing left to put back.
+    std::erase_if(journals, [](const std::string& journal) {
+        try {
+            const auto manifest = readManifest(journal);
+            return std::none_of(manifest.records.begin(), manifest.records.end(),
+                                [&](const MoveRecord& record) {
+                                    return !recordRefusal(record, manifest.root) &&
+                                           FileSystem::existsNoFollow(record.to);
+                                });
+        } catch (const Error&) {
+            return false;
+        }
+    });
+    return journals;
 }
 
 std::optional<std::string> Mover::recordRefusal(const MoveRecord& record, const std::string& root) {
@@ -371,10 +471,31 @@ void Mover::restore(const MoveRecord& record) {
     const std::string occupied = "something is already at the original path";
     if (!FileSystem::existsNoFollow(record.to))
         throw RestoreError("not in the review folder");
+    // `to` is the root (links resolved when the file was set aside), the review folder and the
+    // file's path relative to the root, perhaps with a number added to its name.
+    const std::string marker = "/" + std::string(SkipRules::reviewDirectoryName) + "/";
+    const auto at = record.to.rfind(marker);
+    if (at == std::string::npos || FileSystem::lastComponent(record.from).empty())
+        throw RestoreError("refused: not inside a review folder");
+    const std::string root = at == 0 ? "/" : record.to.substr(0, at);
+    const auto [relativeFolder, setAsideName] = folderAndName(record.to.substr(at + marker.size()));
+    const std::string name(FileSystem::lastComponent(record.from));
+    // The original path must still lead to the folder of the root that the file was set aside
+    // from: a folder on the way swapped for a link since would send it wherever the link points.
+    const std::string original = FileSystem::join(FileSystem::join(root, relativeFolder), name);
+    if (resolveFolderLinks(record.from) != original)
+        throw RestoreError(
+            record.from == original
+                ? "refused: a symbolic link is on the way to the original path"
+                : "refused: the original path does not lead back to the folder it was set aside "
+                  "from");
     if (FileSystem::existsNoFollow(record.from))
         throw RestoreError(occupied);
-    FileSystem::createDirectories(FileSystem::parent(record.from));
-    const int error = renameNoReplace(record.to, record.from);
+    const Folder rootFolder = Folder::open("/").beneath(root.substr(1), Folder::Missing::fail);
+    const Folder source = rootFolder.beneath(
+        FileSystem::join(SkipRules::reviewDirectoryName, relativeFolder), Folder::Missing::fail);
+    const Folder target = rootFolder.beneath(relativeFolder, Folder::Missing::create);
+    const int error = renameNoReplace(source.fd(), setAsideName, target.fd(), name);
     if (error == EEXIST)
         throw RestoreError(occupied);
     if (error != 0)

@@ -18,6 +18,7 @@
 namespace quillmere {
 
 struct DuplicateGroup;
+class Folder;
 
 namespace moveprogress {
 struct Verifying {
@@ -76,14 +77,19 @@ class Mover {
     MoveOutcome move(const std::vector<DuplicateGroup>& groups,
                      const std::atomic<bool>* stop = nullptr);
 
-    /// Reads and decodes a manifest file of at most 256 MiB. Throws Error.
+    /// Reads and decodes a manifest file of at most 256 MiB, or a journal left by a set-aside
+    /// that did not finish (read as the manifest of the moves it recorded). Throws Error.
     static MoveManifest readManifest(const std::string& path);
+
+    /// The journals in the review folder of `root` left by set-asides that did not finish and
+    /// still recording a file there (or that cannot be read), sorted by name.
+    static std::vector<std::string> leftoverJournals(const std::string& root);
 
     /// Puts every record of a manifest back. Throws Error only when the manifest cannot be read.
     static UndoOutcome undo(const std::string& manifestPath);
 
-    /// Puts one file back, never replacing anything at its original path. Throws RestoreError
-    /// for the expected refusals, Error otherwise.
+    /// Puts one file back, never replacing anything at its original path and never through a
+    /// link on the way to it. Throws RestoreError for the expected refusals, Error otherwise.
     static void restore(const MoveRecord& record);
 
     /// Why a record of the manifest of `root` must not be acted on, or nothing: both paths must
@@ -96,9 +102,10 @@ class Mover {
   private:
     std::optional<std::pair<std::string, std::string>>
     rootAndRelativePath(const std::string& path) const;
-    static std::string availableDestination(const std::string& folder,
-                                            const std::string& relativePath);
-    std::string writeManifest(const std::vector<MoveRecord>& records, const std::string& root);
+    /// `name`, or the first of "name (2).ext", "name (3).ext"… that is free in the folder.
+    static std::string availableName(const Folder& folder, const std::string& name);
+    static std::string writeManifest(const std::vector<MoveRecord>& records,
+                                     const std::string& root, const Folder& review);
 
     std::vector<std::string> roots_;
     std::string reviewDirectoryName_;

@@ -42,15 +42,24 @@ struct Inventory {
     }
 };
 
-/// The manifests in the review folder of each root.
+/// A manifest or journal, or its temporary file when a run was killed while writing it.
+inline bool isRecordFile(const std::filesystem::path& path) {
+    const std::string name = path.filename().string();
+    return name.find("_quillmere_manifest_") != std::string::npos ||
+           name.find("_quillmere_journal_") != std::string::npos;
+}
+
+/// The manifests, and the journals of set-asides that did not finish, in each root's review folder.
 inline std::vector<std::string> manifestsUnder(const std::vector<std::string>& roots) {
     std::vector<std::string> manifests;
     std::error_code none;
     for (const auto& root : roots)
         for (const auto& entry :
-             std::filesystem::directory_iterator(root + "/_duplicates_review", none))
-            if (entry.path().filename().string().starts_with("_quillmere_manifest_"))
+             std::filesystem::directory_iterator(root + "/_duplicates_review", none)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("_quillmere_manifest_") || name.starts_with("_quillmere_journal_"))
                 manifests.push_back(entry.path().string());
+        }
     return manifests;
 }
 
@@ -67,7 +76,10 @@ inline Accounting account(const Inventory& before, const std::vector<std::string
     for (const auto& manifest : manifestsUnder(roots))
         for (const auto& record : Mover::readManifest(manifest).records) {
             result.records.push_back(record);
-            destinationOf[record.from] = record.to;
+            // A file set aside, put back and set aside again has a record per run; the one whose
+            // destination holds it counts.
+            if (!destinationOf.contains(record.from) || fs::exists(record.to))
+                destinationOf[record.from] = record.to;
             fromOf[fs::weakly_canonical(record.to).string()] = record.from;
             const auto setAside = contentOf(fs::exists(record.to) ? record.to : record.from);
             if (setAside && setAside != contentOf(record.verifiedAgainst))
@@ -86,7 +98,7 @@ inline Accounting account(const Inventory& before, const std::vector<std::string
              fs::recursive_directory_iterator(root + "/_duplicates_review", none))
             if (entry.is_regular_file() && !before.files.contains(entry.path().string()) &&
                 !fromOf.contains(fs::weakly_canonical(entry.path()).string()) &&
-                !entry.path().filename().string().starts_with("_quillmere_manifest_"))
+                !isRecordFile(entry.path()))
                 result.broken += "in no manifest: " + entry.path().string() + "\n";
     return result;
 }
