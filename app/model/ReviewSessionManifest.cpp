@@ -18,6 +18,16 @@ namespace {
 constexpr std::string_view manifestPrefix = "_quillmere_manifest_";
 constexpr std::string_view manifestReadError = "Could not read that manifest: ";
 
+/// A file that is not JSON at all is said to be so in plain words, before the parser's detail.
+std::string plainReason(std::string_view detail) {
+    for (const std::string_view notJson :
+         {"not valid JSON", "the file is empty", "the file is not valid UTF-8 text"})
+        if (detail.starts_with(notJson))
+            return "This file is not a manifest Quillmere wrote, or it is damaged. (" +
+                   std::string(detail) + ")";
+    return std::string(detail);
+}
+
 // Manifest file names in a folder, newest first: the time-stamped names sort by code point,
 // which is UTF-8 byte order. A folder that cannot be listed has none.
 std::vector<std::string> manifestNames(const std::string& folder) {
@@ -55,7 +65,7 @@ void ReviewSession::load(const std::string& manifestURL) {
     try {
         manifest = Mover::readManifest(path);
     } catch (const std::exception& error) {
-        setErrorMessage(std::string(manifestReadError) + error.what());
+        setErrorMessage(std::string(manifestReadError) + plainReason(error.what()));
         return;
     }
 

@@ -12,8 +12,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSplitter>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace quillmere {
@@ -78,8 +81,9 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
                 [this](const QStringList& files) { panel_->confirmed = files; });
     } else {
         panel_->setFileMode(QFileDialog::ExistingFile);
+        // Every file is listed, as a manifest may have been renamed; the JSON filter narrows it.
         panel_->setNameFilters(
-            {QStringLiteral("Quillmere manifests (*.json)"), QStringLiteral("All files (*)")});
+            {QStringLiteral("All files (*)"), QStringLiteral("Quillmere manifests (*.json)")});
     }
     connect(panel_, &QDialog::finished, this, [this](int result) {
         if (result == QDialog::Accepted && !panel_->confirmed.isEmpty())
@@ -89,6 +93,16 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
 
     if (auto* own = panel_->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
         own->hide();
+    // Only folders can be chosen to scan, so there is no kind of file to pick.
+    if (scan)
+        for (const char* name : {"fileTypeCombo", "fileTypeLabel"})
+            if (auto* row = panel_->findChild<QWidget*>(QLatin1String(name)))
+                row->hide();
+    // Room for the places' names and for every column of the detail view.
+    if (auto* splitter = panel_->findChild<QSplitter*>(QStringLiteral("splitter")))
+        splitter->setSizes({190, 730});
+    if (auto* details = panel_->findChild<QTreeView*>(QStringLiteral("treeView")))
+        details->header()->resizeSection(0, 330);
     auto* buttons = new QDialogButtonBox(this);
     prompt_ = buttons->addButton(scan ? QStringLiteral("Scan") : QStringLiteral("Open"),
                                  QDialogButtonBox::AcceptRole);
@@ -102,7 +116,7 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
     layout->addWidget(message_);
     layout->addWidget(panel_, 1);
     layout->addWidget(buttons);
-    resize(760, 520);
+    resize(940, 580);
 }
 
 QFileDialog& Chooser::panel() {

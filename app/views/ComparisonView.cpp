@@ -2,6 +2,7 @@
 #include "views/ComparisonView.h"
 
 #include "fs/FileSystem.h"
+#include "model/ApplyFailure.h"
 #include "model/MediaKindHelper.h"
 #include "model/ReviewSession.h"
 #include "report/ReportWriter.h"
@@ -180,12 +181,13 @@ QWidget* ComparisonView::header() {
     Palette::setForeground(*size_, Palette::Role::secondary);
     layout->addWidget(size_);
     layout->addStretch(1);
-    auto* verified =
+    verified_ =
         new SymbolLabel(QStringLiteral("checkmark.seal.fill"), QStringLiteral("Verified identical"),
                         TextStyles::font(TextStyle::caption), Palette::Role::green, row);
-    verified->setObjectName(QStringLiteral("verified"));
-    verified->setToolTip(QStringLiteral("Every byte of these two files was compared and matched."));
-    layout->addWidget(verified);
+    verified_->setObjectName(QStringLiteral("verified"));
+    verified_->setToolTip(
+        QStringLiteral("Every byte of these two files was compared and matched."));
+    layout->addWidget(verified_);
     return row;
 }
 
@@ -305,6 +307,10 @@ void ComparisonView::showHeader() {
     name_->setFullText(
         QString::fromStdString(std::string(FileSystem::lastComponent(item_->keepURL))));
     size_->setText(QString::fromStdString(ReportWriter::humanSize(item_->sizeBytes)));
+    // The seal speaks for the scan's comparison; a later check that found the files apart, or one
+    // of them gone, overrules it.
+    verified_->setVisible(!(item_->state == ReviewItem::State::failed &&
+                            ApplyFailure::contradictsMatch(item_->failureReason)));
 }
 
 void ComparisonView::showDecision() {

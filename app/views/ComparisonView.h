@@ -83,6 +83,7 @@ class ComparisonView : public QWidget {
     QLabel* kindSymbol_ = nullptr;
     ElidedLabel* name_ = nullptr;
     QLabel* size_ = nullptr;
+    SymbolLabel* verified_ = nullptr;
     QWidget* panes_ = nullptr;
     FilePane* leftPane_ = nullptr;
     FilePane* rightPane_ = nullptr;

@@ -12,6 +12,7 @@
 #include <variant>
 
 class QLabel;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace quillmere {
@@ -52,6 +53,8 @@ class FilePane : public QWidget {
     void metadataLoaded();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
@@ -60,6 +63,9 @@ class FilePane : public QWidget {
     void refresh();
     void showPreview();
     void showMetadata();
+    /// Gives the details the height of their lines, or what is left above the preview's
+    /// minimum, after which they scroll.
+    void fitDetails();
 
     QString url_;
     Role role_;
@@ -68,6 +74,8 @@ class FilePane : public QWidget {
     bool exists_ = true;
     bool refreshed_ = false;
 
+    QWidget* roleRow_ = nullptr;
+    QScrollArea* detailsArea_ = nullptr;
     QWidget* preview_;
     QVBoxLayout* previewLayout_;
     QWidget* factsRow_ = nullptr;

@@ -166,8 +166,8 @@ TEST_F(ApplyFixture, EveryFailureLeavesItsDuplicateInPlaceWithTheReason) {
     const auto before = trashed();
     applyAndWait(session, true);
 
-    const std::string cloudReason = "iCloud has not downloaded this file yet — open it once in "
-                                    "Finder, then use Retry failed";
+    const std::string cloudReason = "cloud storage has not downloaded this file yet — open it "
+                                    "once in the file manager, then use Retry failed";
     const std::string sameFile =
         "this is the same file as the copy being kept, not a second copy of it";
     EXPECT_EQ(reasonOf("missing-keeper.jpg"), "the copy it duplicates is missing");

@@ -86,7 +86,7 @@ TEST(ChoosersTest, ManifestChooserListsManifestsFirstAndStillOffersOtherFiles) {
     EXPECT_EQ(open.chooser->message(), "Choose the drive you scanned, or a Quillmere manifest.");
     EXPECT_EQ(open.chooser->promptButton().text(), "Open");
     EXPECT_EQ(open.chooser->panel().nameFilters(),
-              (QStringList{"Quillmere manifests (*.json)", "All files (*)"}));
+              (QStringList{"All files (*)", "Quillmere manifests (*.json)"}));
     EXPECT_TRUE(
         testing::panelEntry(open.chooser->panel(), "_quillmere_manifest_20240501-101500.json")
             .isValid());

@@ -159,7 +159,7 @@ TEST(ContentViewTest, StartsOnTheWelcomeScreenWithoutSidebarOrStatusBar) {
     EXPECT_FALSE(window.view.markAllAction().isEnabled());
     EXPECT_FALSE(window.view.clearMarksAction().isEnabled());
     EXPECT_FALSE(window.view.retryAction().isEnabled());
-    EXPECT_EQ(window.view.scanAction().toolTip(), "Scan other folders for duplicates (⌘O)");
+    EXPECT_EQ(window.view.scanAction().toolTip(), "Scan other folders for duplicates (Ctrl+O)");
     EXPECT_EQ(window.view.retryAction().toolTip(),
               "Put files that could not be removed back in the queue");
 }
@@ -331,8 +331,9 @@ TEST(ContentViewTest, RowContextMenuMarksThePairItWasOpenedOn) {
     QStringList titles;
     for (auto* action : menu->actions())
         titles << action->text();
-    EXPECT_EQ(titles, (QStringList{"Mark for removal", "Keep Both", "Clear Mark", "",
-                                   "Show Duplicate in Finder", "Show Original in Finder"}));
+    EXPECT_EQ(titles,
+              (QStringList{"Mark for removal", "Keep Both", "Clear Mark", "",
+                           "Show Duplicate in File Manager", "Show Original in File Manager"}));
     menu->actions()[1]->trigger();
     EXPECT_EQ(window.session.item(dir.path("d.jpg"))->decision, Decision::keep);
     EXPECT_EQ(window.session.item(dir.path("b.jpg"))->decision, Decision::undecided);

@@ -7,10 +7,13 @@
 #include "QuillmereApp.h"
 #include "TempDir.h"
 #include "model/ReviewSession.h"
+#include "move/Mover.h"
 #include "scan/DuplicateScanner.h"
+#include "scan/SkipRules.h"
 #include "views/Choosers.h"
 #include "views/ComparisonView.h"
 #include "views/ContentView.h"
+#include "views/FilePane.h"
 #include "views/PreviewImage.h"
 
 #include <QApplication>
@@ -107,6 +110,50 @@ void applyAndWait(ReviewSession& session) {
     waitFor([&] { return !session.isApplying(); });
 }
 
+/// A pair opened from a manifest whose set-aside copy has a 250-character path, in the smallest
+/// window.
+void saveLongPathManifestPair(ContentView& window, const Library& library, const QDir& folder) {
+    std::string relative = "Drive";
+    while (library.dir.path(relative).size() < 190)
+        relative += "/Holiday Album " + std::to_string(relative.size() % 10);
+    relative += "/";
+    relative += std::string(250 - library.dir.path(relative).size() - 4, 'x') + ".JPG";
+    library.dir.mkdir("Drive");
+    library.copy("Camera Roll/IMG_0042.JPG", "Drive/IMG_0042.JPG");
+    std::filesystem::create_directories(
+        std::filesystem::path(library.dir.path(relative)).parent_path());
+    library.copy("Camera Roll/IMG_0042.JPG", relative);
+    const std::string root = library.dir.path("Drive");
+    const DuplicateGroup group{MediaKind::photo,
+                               std::int64_t(std::filesystem::file_size(library.dir.path(relative))),
+                               library.dir.path("Drive/IMG_0042.JPG"),
+                               {library.dir.path(relative)}};
+    const auto outcome = Mover({root}, std::string(SkipRules::reviewDirectoryName)).move({group});
+    if (!outcome.manifestURL())
+        throw std::runtime_error("the long-path pair could not be set aside");
+    const QSize size = window.size();
+    window.resize(window.minimumSize());
+    window.open(QString::fromStdString(*outcome.manifestURL()));
+    waitFor([&] {
+        return window.screen() == Screen::comparison && window.comparison().rightPane() &&
+               window.comparison().rightPane()->metadata();
+    });
+    save(window, folder, QStringLiteral("manifest-pair-long-path"));
+    window.resize(size);
+}
+
+/// The alert for a file that is not a manifest.
+void saveErrorAlert(ContentView& window, const Library& library, const QDir& folder) {
+    window.open(QString::fromStdString(library.dir.write("notes.json", "{ not a manifest")));
+    QMessageBox* alert = nullptr;
+    waitFor([&] {
+        alert = window.findChild<QMessageBox*>(QStringLiteral("errorAlert"));
+        return alert && alert->isVisible();
+    });
+    save(*alert, folder, QStringLiteral("error-alert"));
+    alert->reject();
+}
+
 int run(const QDir& folder) {
     Library library;
     std::atomic<bool> release = false;
@@ -197,6 +244,8 @@ int run(const QDir& folder) {
     session.setFilter(ReviewSession::Filter::pending);
     shows(Screen::completion);
     save(window, folder, QStringLiteral("completion"));
+    saveLongPathManifestPair(window, library, folder);
+    saveErrorAlert(window, library, folder);
 
     app.openWindow(QuillmereApp::Window::help);
     save(*app.window(QuillmereApp::Window::help), folder, QStringLiteral("help"));

@@ -71,7 +71,7 @@ TEST(HelpViewTest, EveryParagraphRendersWithoutLiteralMarkers) {
     EXPECT_EQ(shown, QString::fromUtf8(
                          "Choose Scan Folders… and pick one or more folders or drives. To select "
                          "several at once, open a folder that contains them — your home folder, "
-                         "for example — then ⌘-click each one before choosing Scan."));
+                         "for example — then Ctrl-click each one before choosing Scan."));
     EXPECT_EQ(plain(paragraphs.last()->text()),
               "Run quillmere --help for the full list of options.");
 }
