@@ -101,8 +101,13 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
     // Room for the places' names and for every column of the detail view.
     if (auto* splitter = panel_->findChild<QSplitter*>(QStringLiteral("splitter")))
         splitter->setSizes({190, 730});
-    if (auto* details = panel_->findChild<QTreeView*>(QStringLiteral("treeView")))
-        details->header()->resizeSection(0, 330);
+    if (auto* details = panel_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     auto* buttons = new QDialogButtonBox(this);
     prompt_ = buttons->addButton(scan ? QStringLiteral("Scan") : QStringLiteral("Open"),
                                  QDialogButtonBox::AcceptRole);

@@ -119,8 +119,11 @@ bool isDecisionKey(const QKeyEvent& event) {
 } // namespace
 
 ComparisonView::ComparisonView(ReviewSession& session, QWidget* parent)
-    : QWidget(parent), session_(session) {
+    : QWidget(parent), session_(session), playerTimer_(new QTimer(this)) {
     setFocusPolicy(Qt::StrongFocus);
+    playerTimer_->setSingleShot(true);
+    playerTimer_->setInterval(playerDelayMs);
+    connect(playerTimer_, &QTimer::timeout, this, &ComparisonView::makePlayers);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -352,11 +355,19 @@ void ComparisonView::showDecision() {
 
 void ComparisonView::preparePlayers() {
     stopPlayers();
-    if (item_ && isVideoPair(*item_)) {
-        leftPlayer_ = makePlayer(item_->keepURL);
-        rightPlayer_ = makePlayer(item_->candidateURL);
-    }
     rebuildPanes();
+    if (item_ && isVideoPair(*item_))
+        playerTimer_->start();
+}
+
+void ComparisonView::makePlayers() {
+    playerTimer_->stop();
+    if (!item_ || !isVideoPair(*item_) || leftPlayer_ || !leftPane_)
+        return;
+    leftPlayer_ = makePlayer(item_->keepURL);
+    rightPlayer_ = makePlayer(item_->candidateURL);
+    leftPane_->setPlayer(leftPlayer_);
+    rightPane_->setPlayer(rightPlayer_);
 }
 
 QMediaPlayer* ComparisonView::makePlayer(const std::string& path) {
@@ -369,6 +380,7 @@ QMediaPlayer* ComparisonView::makePlayer(const std::string& path) {
 void ComparisonView::stopPlayers() {
     // Panes bound to the players let go must be built again before the pair is shown again.
     panesStale_ = true;
+    playerTimer_->stop();
     for (QPointer<QMediaPlayer>* player : {&leftPlayer_, &rightPlayer_}) {
         if (*player) {
             (*player)->pause();
@@ -379,6 +391,7 @@ void ComparisonView::stopPlayers() {
 }
 
 void ComparisonView::playBoth() {
+    makePlayers();
     std::vector<QPointer<QMediaPlayer>> players;
     for (const auto& player : {leftPlayer_, rightPlayer_})
         if (player)

@@ -272,7 +272,14 @@ void FilePane::refresh() {
     watcher->setFuture(FileMetadata::load(url_));
 }
 
+void FilePane::setPlayer(QMediaPlayer* player) {
+    player_ = player;
+    if (refreshed_)
+        showPreview();
+}
+
 void FilePane::showPreview() {
+    delete previewContent_;
     QWidget* content = nullptr;
     if (!exists_) {
         previewLayout_->setContentsMargins(0, 0, 0, 0);
@@ -286,6 +293,7 @@ void FilePane::showPreview() {
     }
     previewLayout_->addWidget(content);
     content->show();
+    previewContent_ = content;
 }
 
 void FilePane::showMetadata() {

@@ -40,6 +40,8 @@ class FilePane : public QWidget {
     const QString& url() const { return url_; }
     const Role& role() const { return role_; }
     QMediaPlayer* player() const { return player_; }
+    /// Shows `player` (not owned) in place of the picture, once the pane has been shown.
+    void setPlayer(QMediaPlayer* player);
     /// The details, once loaded.
     const std::optional<FileMetadata>& metadata() const { return metadata_; }
     /// Whether the file was on disk at the last check.
@@ -78,6 +80,7 @@ class FilePane : public QWidget {
     QScrollArea* detailsArea_ = nullptr;
     QWidget* preview_;
     QVBoxLayout* previewLayout_;
+    QWidget* previewContent_ = nullptr;
     QWidget* factsRow_ = nullptr;
     QLabel* captured_ = nullptr;
 };

@@ -23,6 +23,7 @@
 #include <QLocale>
 #include <QMediaPlayer>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -142,6 +143,16 @@ void saveLongPathManifestPair(ContentView& window, const Library& library, const
     window.resize(size);
 }
 
+/// The help page scrolled to its table of keys.
+void saveHelpKeys(QWidget& help, const QDir& folder) {
+    auto* area = help.findChild<QScrollArea*>();
+    auto* table = help.findChild<QWidget*>(QStringLiteral("shortcutTable"));
+    if (!area || !table)
+        throw std::runtime_error("the help window has no table of keys");
+    area->ensureWidgetVisible(table);
+    save(help, folder, QStringLiteral("help-keys"));
+}
+
 /// The alert for a file that is not a manifest.
 void saveErrorAlert(ContentView& window, const Library& library, const QDir& folder) {
     window.open(QString::fromStdString(library.dir.write("notes.json", "{ not a manifest")));
@@ -249,6 +260,7 @@ int run(const QDir& folder) {
 
     app.openWindow(QuillmereApp::Window::help);
     save(*app.window(QuillmereApp::Window::help), folder, QStringLiteral("help"));
+    saveHelpKeys(*app.window(QuillmereApp::Window::help), folder);
     app.openWindow(QuillmereApp::Window::about);
     save(*app.window(QuillmereApp::Window::about), folder, QStringLiteral("about"));
     return 0;

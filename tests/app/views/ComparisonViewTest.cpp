@@ -344,6 +344,8 @@ TEST_F(ComparisonFixture, VideoPairHasTwoPlayersThatPlayBothStarts) {
     showView();
 
     EXPECT_TRUE(view->findChild<QWidget*>("playbackBar")->isVisible());
+    // The players come once the pair has stayed on screen a moment.
+    ASSERT_TRUE(waitUntil([&] { return view->leftPlayer() && view->rightPlayer(); }));
     QPointer<QMediaPlayer> left = view->leftPlayer(), right = view->rightPlayer();
     ASSERT_TRUE(left && right);
     EXPECT_EQ(left->source(), QUrl::fromLocalFile(QString::fromStdString(first.keep)));
@@ -364,7 +366,7 @@ TEST_F(ComparisonFixture, VideoPairHasTwoPlayersThatPlayBothStarts) {
     QTest::mouseClick(view->findChild<QPushButton*>("playBoth"), Qt::LeftButton);
     session.setSelection(item(1).id);
     ASSERT_TRUE(waitUntil([&] { return !left && !right; }));
-    ASSERT_TRUE(view->leftPlayer() && view->rightPlayer());
+    ASSERT_TRUE(waitUntil([&] { return view->leftPlayer() && view->rightPlayer(); }));
     EXPECT_EQ(view->rightPlayer()->source(),
               QUrl::fromLocalFile(QString::fromStdString(second.copy)));
 
@@ -377,5 +379,5 @@ TEST_F(ComparisonFixture, VideoPairHasTwoPlayersThatPlayBothStarts) {
     ASSERT_TRUE(waitUntil([&] { return !left && !right; }));
     // Coming back makes new ones for the same pair.
     view->show();
-    EXPECT_TRUE(view->leftPlayer() && view->rightPlayer());
+    EXPECT_TRUE(waitUntil([&] { return view->leftPlayer() && view->rightPlayer(); }));
 }
