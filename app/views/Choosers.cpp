@@ -14,10 +14,13 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillmere {
 
@@ -32,8 +35,24 @@ class Chooser::Panel : public QFileDialog {
 
     void accept() override {
         if (kind_ == Kind::foldersToScan) {
-            // Qt checks that the folders exist, then reports them through filesSelected.
-            QFileDialog::accept();
+            // Qt's answer is the highlighted rows whenever there are any, so a typed folder that
+            // could not be highlighted (not listed, or misspelt) would be left out without a
+            // word. Every folder in the name field is taken too, and each must exist.
+            const QStringList folders = withTypedFolders(selectedFiles());
+            for (const QString& folder : folders)
+                if (!QFileInfo(folder).isDir()) {
+                    auto* refusal = new QMessageBox(
+                        QMessageBox::Warning, window()->windowTitle(),
+                        QStringLiteral("“%1” is not a folder that can be scanned. Check the "
+                                       "name, or choose the folder in the list.")
+                            .arg(folder),
+                        QMessageBox::Ok, this);
+                    refusal->setAttribute(Qt::WA_DeleteOnClose);
+                    refusal->open();
+                    return;
+                }
+            confirmed = folders;
+            QDialog::accept();
             return;
         }
         const QStringList files = selectedFiles();
@@ -48,6 +67,35 @@ class Chooser::Panel : public QFileDialog {
     }
 
   private:
+    /// `selected` followed by the folders of the name field that are not among them. Names in
+    /// the field are in double quotes when there are several (as Qt writes them); a relative
+    /// name is that of a highlighted row, or else of an entry of the folder shown.
+    QStringList withTypedFolders(QStringList selected) const {
+        const auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString text = field ? field->text().trimmed() : QString();
+        QStringList names;
+        if (text.contains(QLatin1Char('"'))) {
+            const QStringList parts = text.split(QLatin1Char('"'));
+            for (qsizetype i = 1; i < parts.size(); i += 2)
+                names << parts[i];
+        } else if (!text.isEmpty()) {
+            names << text;
+        }
+        const QStringList highlighted = selected;
+        for (const QString& name : names) {
+            const bool relative = QDir::isRelativePath(name);
+            const QString path = QDir::cleanPath(directory().absoluteFilePath(name));
+            const bool listed =
+                std::any_of(highlighted.begin(), highlighted.end(), [&](const QString& chosen) {
+                    return QDir::cleanPath(chosen) == path ||
+                           (relative && QFileInfo(chosen).fileName() == name);
+                });
+            if (!listed)
+                selected << path;
+        }
+        return selected;
+    }
+
     Kind kind_;
 };
 
@@ -77,8 +125,6 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
             if (view->objectName() == QLatin1String("listView") ||
                 view->objectName() == QLatin1String("treeView"))
                 view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        connect(panel_, &QFileDialog::filesSelected, this,
-                [this](const QStringList& files) { panel_->confirmed = files; });
     } else {
         panel_->setFileMode(QFileDialog::ExistingFile);
         // Every file is listed, as a manifest may have been renamed; the JSON filter narrows it.

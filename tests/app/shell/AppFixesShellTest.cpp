@@ -140,6 +140,38 @@ TEST(AppFixesShellTest, EveryFolderTypedIntoTheChooserIsScanned) {
     EXPECT_EQ(window.session.items().size(), 1u);
 }
 
+TEST(AppFixesShellTest, AMissingTypedFolderIsRefusedRatherThanLeftOut) {
+    testing::MediaLibrary library;
+    Window window;
+    window.view.chooseFolderToScan();
+    QPointer<Chooser> chooser = testing::awaitChooser(window.view);
+    ASSERT_NE(chooser, nullptr);
+    auto* name = chooser->panel().findChild<QLineEdit*>("fileNameEdit");
+    chooser->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(chooser));
+    name->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return name->hasFocus(); }));
+    name->setText("\"" + library.path("Camera") + "\" \"" + library.path("Bakcup") + "\"");
+    QTest::mouseClick(&chooser->promptButton(), Qt::LeftButton);
+
+    QMessageBox* refusal = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        if (!chooser)
+            return false;
+        for (auto* box : chooser->findChildren<QMessageBox*>())
+            if (box->isVisible())
+                refusal = box;
+        return refusal != nullptr;
+    }));
+    EXPECT_EQ(refusal->text(), "“" + library.path("Bakcup") +
+                                   "” is not a folder that can be scanned. Check the name, or "
+                                   "choose the folder in the list.");
+    refusal->close();
+    ASSERT_TRUE(chooser);
+    EXPECT_TRUE(chooser->isVisible());
+    EXPECT_FALSE(window.view.scanner().isScanning());
+}
+
 TEST(AppFixesShellTest, StopAndEscEndTheScanAndChangeNothing) {
     std::atomic<bool> release = false;
     std::atomic<int> finished = 0;
