@@ -39,8 +39,9 @@ ScanCoordinator::ScanCoordinator(Engine engine, QObject* parent)
 
 ScanCoordinator::~ScanCoordinator() {
     // The thread pool is waited for when the application ends; a scan left running would keep
-    // the process alive until it finished.
-    cancel();
+    // the process alive until it finished. No signal goes out: the window that listens is
+    // being taken down around the coordinator.
+    stop_.request_stop();
 }
 
 bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion done) {

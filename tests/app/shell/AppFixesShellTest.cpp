@@ -113,33 +113,6 @@ TEST(AppFixesShellTest, DetailsStayReadableWithALongPathAtTheSmallestWindow) {
     expectReadable(*window.view.comparison().leftPane());
 }
 
-TEST(AppFixesShellTest, EveryFolderTypedIntoTheChooserIsScanned) {
-    testing::MediaLibrary library;
-    Window window;
-    window.view.chooseFolderToScan();
-    Chooser* chooser = testing::awaitChooser(window.view);
-    ASSERT_NE(chooser, nullptr);
-    chooser->panel().setDirectory(QString::fromStdString(library.dir.path()));
-    auto* name = chooser->panel().findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_TRUE(name);
-    chooser->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(chooser));
-    name->setFocus();
-    ASSERT_TRUE(waitUntil([&] { return name->hasFocus(); }));
-    // One folder where the chooser is, one elsewhere; typed, then confirmed with Return.
-    TempDir elsewhere;
-    const std::string other = elsewhere.mkdir("Other/Backup");
-    std::filesystem::copy_file(library.dir.path("Camera/beach.jpg"), other + "/beach.jpg");
-    QTest::keyClicks(name, "\"" + library.path("Camera") + "\" \"" + QString::fromStdString(other) +
-                               "\"");
-    QTest::keyClick(name, Qt::Key_Return);
-
-    ASSERT_TRUE(waitUntil([&] { return window.session.isLoaded(); }));
-    EXPECT_EQ(window.session.scanSummary()->roots,
-              std::vector<std::string>({library.camera, other}));
-    EXPECT_EQ(window.session.items().size(), 1u);
-}
-
 TEST(AppFixesShellTest, AMissingTypedFolderIsRefusedRatherThanLeftOut) {
     testing::MediaLibrary library;
     Window window;
