@@ -25,11 +25,22 @@ namespace {
 
 using Decision = ReviewItem::Decision;
 
-// The about and help windows take the size of their content and cannot be resized.
+// The about and help windows take the size of their content and cannot be resized; Esc and the
+// desktop's close-window keys close them.
 QWidget* fixedWindow(QWidget* content, const QString& title) {
     auto* window = new QWidget;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(title);
+    // One action holds every key, so that the desktop's own close keys, which may include
+    // Ctrl+W, never make a second shortcut for the same key.
+    QList<QKeySequence> keys{QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)};
+    for (const QKeySequence& close : QKeySequence::keyBindings(QKeySequence::Close))
+        if (!keys.contains(close))
+            keys << close;
+    auto* closing = new QAction(window);
+    closing->setShortcuts(keys);
+    QObject::connect(closing, &QAction::triggered, window, &QWidget::close);
+    window->addAction(closing);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -147,9 +147,13 @@ void ReviewSession::setState(std::size_t index, ReviewItem::State state, std::st
 void ReviewSession::replaceItems(std::vector<ReviewItem> items) {
     items_.clear();
     index_.clear();
+    isVideo_.clear();
     for (auto& item : items)
-        if (index_.emplace(item.id, items_.size()).second)
+        if (index_.emplace(item.id, items_.size()).second) {
+            // An extension outside both media lists counts as a photo.
+            isVideo_.push_back(MediaKinds::fromPath(item.candidateURL) == MediaKind::video);
             items_.push_back(std::move(item));
+        }
     emit itemsChanged();
     emit changed();
 }
@@ -231,9 +235,8 @@ bool ReviewSession::matches(const ReviewItem& item, Filter filter) {
     return true;
 }
 
-bool ReviewSession::matches(const ReviewItem& item, MediaFilter filter) {
-    // An extension outside both media lists counts as a photo.
-    const bool video = MediaKinds::fromPath(item.candidateURL) == MediaKind::video;
+bool ReviewSession::matches(std::size_t index, MediaFilter filter) const {
+    const bool video = isVideo_[index];
     switch (filter) {
     case MediaFilter::photos:
         return !video;
@@ -245,23 +248,37 @@ bool ReviewSession::matches(const ReviewItem& item, MediaFilter filter) {
     return true;
 }
 
+bool ReviewSession::listed(std::size_t index) const {
+    return matches(items_[index], filter_) && matches(index, mediaFilter_);
+}
+
+std::vector<std::size_t> ReviewSession::filteredIndices() const {
+    std::vector<std::size_t> indices;
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        if (listed(i))
+            indices.push_back(i);
+    return indices;
+}
+
 std::vector<ReviewItem> ReviewSession::filtered() const {
     std::vector<ReviewItem> listed;
-    for (const auto& item : items_)
-        if (matches(item, filter_) && matches(item, mediaFilter_))
-            listed.push_back(item);
+    for (const std::size_t i : filteredIndices())
+        listed.push_back(items_[i]);
     return listed;
 }
 
 std::int64_t ReviewSession::count(Filter filter) const {
-    return std::count_if(items_.begin(), items_.end(), [&](const ReviewItem& item) {
-        return matches(item, filter) && matches(item, mediaFilter_);
-    });
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        count += matches(items_[i], filter) && matches(i, mediaFilter_);
+    return count;
 }
 
 std::int64_t ReviewSession::mediaCount(MediaFilter filter) const {
-    return std::count_if(items_.begin(), items_.end(),
-                         [&](const ReviewItem& item) { return matches(item, filter); });
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        count += matches(i, filter);
+    return count;
 }
 
 std::optional<std::size_t> ReviewSession::indexOf(const std::string& id) const {
@@ -368,22 +385,23 @@ void ReviewSession::markSelectionAndAdvance(ReviewItem::Decision decision) {
     if (!selection_)
         return;
     const std::string id = *selection_;
-    const auto before = filtered();
-    const auto found = std::find_if(before.begin(), before.end(),
-                                    [&](const ReviewItem& item) { return item.id == id; });
+    const auto before = filteredIndices();
+    const auto marked = indexOf(id);
+    const auto found = std::find(before.begin(), before.end(), marked.value_or(items_.size()));
     mark(id, decision);
-    const auto after = filtered();
+    const auto after = filteredIndices();
+    const auto idAt = [&](std::size_t position) { return items_[after[position]].id; };
     if (found == before.end() || after.empty()) {
-        setSelection(after.empty() ? std::nullopt : std::optional(after.front().id));
+        setSelection(after.empty() ? std::nullopt : std::optional(idAt(0)));
         return;
     }
     const auto position = std::size_t(found - before.begin());
     if (position < after.size())
-        setSelection(after[position].id);
+        setSelection(idAt(position));
     else if (position >= 1 && position - 1 < after.size())
-        setSelection(after[position - 1].id);
+        setSelection(idAt(position - 1));
     else
-        setSelection(after.front().id);
+        setSelection(idAt(0));
 }
 
 void ReviewSession::markAllPending(ReviewItem::Decision decision) {
@@ -417,36 +435,34 @@ void ReviewSession::retryFailed() {
 }
 
 void ReviewSession::selectNext(int offset) {
-    const auto listed = filtered();
+    const auto listed = filteredIndices();
     if (listed.empty())
         return;
-    const auto found =
-        selection_ ? std::find_if(listed.begin(), listed.end(),
-                                  [&](const ReviewItem& item) { return item.id == *selection_; })
-                   : listed.end();
+    const auto selected = selection_ ? indexOf(*selection_) : std::nullopt;
+    const auto found = std::find(listed.begin(), listed.end(), selected.value_or(items_.size()));
     if (found == listed.end()) {
-        setSelection(listed.front().id);
+        setSelection(items_[listed.front()].id);
         return;
     }
     const auto last = std::int64_t(listed.size()) - 1;
     const auto target =
         std::clamp(std::int64_t(found - listed.begin()) + offset, std::int64_t(0), last);
-    setSelection(listed[std::size_t(target)].id);
+    setSelection(items_[listed[std::size_t(target)]].id);
 }
 
 void ReviewSession::reconcileSelection() {
     if (selection_) {
         const auto index = indexOf(*selection_);
-        if (index && matches(items_[*index], filter_) && matches(items_[*index], mediaFilter_))
+        if (index && listed(*index))
             return;
     }
     selectFirstListed();
 }
 
 std::optional<std::string> ReviewSession::firstListedId() const {
-    for (const auto& item : items_)
-        if (matches(item, filter_) && matches(item, mediaFilter_))
-            return item.id;
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        if (listed(i))
+            return items_[i].id;
     return std::nullopt;
 }
 

@@ -107,6 +107,9 @@ class ReviewSession : public QObject {
     // Reading, computed from the items and filters on every call.
     /// The items matching both filters, in load order.
     std::vector<ReviewItem> filtered() const;
+    /// Where the items matching both filters stand in items(), in load order; no copies, for
+    /// walking a list of hundreds of thousands of pairs on every key press.
+    std::vector<std::size_t> filteredIndices() const;
     /// Items matching `filter` and the current media filter.
     std::int64_t count(Filter filter) const;
     /// Items matching `filter`, whatever their state.
@@ -170,7 +173,9 @@ class ReviewSession : public QObject {
     class ApplyRun;
 
     static bool matches(const ReviewItem& item, Filter filter);
-    static bool matches(const ReviewItem& item, MediaFilter filter);
+    /// Whether the item at `index` is of the media kind; its kind is worked out once, at load.
+    bool matches(std::size_t index, MediaFilter filter) const;
+    bool listed(std::size_t index) const;
 
     std::optional<std::size_t> indexOf(const std::string& id) const;
     std::int64_t countItems(ReviewItem::State state) const;
@@ -195,6 +200,8 @@ class ReviewSession : public QObject {
 
     std::vector<ReviewItem> items_;
     std::unordered_map<std::string, std::size_t> index_;
+    /// Whether each item's duplicate is a video, by the same position.
+    std::vector<bool> isVideo_;
     Filter filter_ = Filter::pending;
     MediaFilter mediaFilter_ = MediaFilter::all;
     std::optional<std::string> selection_;

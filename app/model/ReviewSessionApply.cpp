@@ -4,6 +4,7 @@
 // leave files alone or put set-aside files back. Nothing is ever deleted: a duplicate that cannot
 // go to the Trash stays where it is, and its pair records why.
 #include "fs/FileSystem.h"
+#include "model/ApplyFailure.h"
 #include "model/ReviewSession.h"
 #include "model/Trash.h"
 #include "move/Mover.h"
@@ -20,12 +21,7 @@ namespace quillmere {
 
 namespace {
 
-constexpr std::string_view keeperMissing = "the copy it duplicates is missing";
-constexpr std::string_view notDownloaded = "iCloud has not downloaded this file yet — open it "
-                                           "once in Finder, then use Retry failed";
-constexpr std::string_view notIdentical = "no longer byte-identical to the copy being kept";
-constexpr std::string_view sameFile =
-    "this is the same file as the copy being kept, not a second copy of it";
+using namespace ApplyFailure;
 
 enum class Comparison { identical, different, sameFile };
 

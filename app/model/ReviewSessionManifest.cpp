@@ -26,6 +26,16 @@ std::string_view stampOf(std::string_view name) {
                                                         : MoveJournal::namePrefix.size());
 }
 
+/// A file that is not JSON at all is said to be so in plain words, before the parser's detail.
+std::string plainReason(std::string_view detail) {
+    for (const std::string_view notJson :
+         {"not valid JSON", "the file is empty", "the file is not valid UTF-8 text"})
+        if (detail.starts_with(notJson))
+            return "This file is not a manifest Quillmere wrote, or it is damaged. (" +
+                   std::string(detail) + ")";
+    return std::string(detail);
+}
+
 // Manifest and leftover journal file names in a folder, newest first: both names carry the time
 // stamp of their run, which sorts by code point (UTF-8 byte order). A folder that cannot be listed
 // has none.
@@ -65,7 +75,7 @@ void ReviewSession::load(const std::string& manifestURL) {
     try {
         manifest = Mover::readManifest(path);
     } catch (const std::exception& error) {
-        setErrorMessage(std::string(manifestReadError) + error.what());
+        setErrorMessage(std::string(manifestReadError) + plainReason(error.what()));
         return;
     }
 

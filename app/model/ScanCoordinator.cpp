@@ -16,10 +16,6 @@ namespace quillmere {
 
 namespace {
 
-ScanResult scanWithEngine(const ScanConfig& config, const ScanProgress& progress) {
-    return DuplicateScanner(config, progress).scan();
-}
-
 // Counts with the digit grouping of the user's locale.
 QString grouped(std::int64_t count) {
     return QLocale().toString(qlonglong(count));
@@ -33,12 +29,19 @@ std::optional<double> ratio(std::int64_t done, std::int64_t total) {
 
 } // namespace
 
-ScanCoordinator::ScanCoordinator(QObject* parent) : ScanCoordinator(scanWithEngine, parent) {}
+ScanCoordinator::ScanCoordinator(QObject* parent) : ScanCoordinator(Engine(), parent) {}
 
 ScanCoordinator::ScanCoordinator(Engine engine, QObject* parent)
     : QObject(parent), engine_(std::move(engine)) {
     ticker_.setInterval(1000);
     connect(&ticker_, &QTimer::timeout, this, &ScanCoordinator::tick);
+}
+
+ScanCoordinator::~ScanCoordinator() {
+    // The thread pool is waited for when the application ends; a scan left running would keep
+    // the process alive until it finished. No signal goes out: the window that listens is
+    // being taken down around the coordinator.
+    stop_.request_stop();
 }
 
 bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion done) {
@@ -57,28 +60,45 @@ bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion don
 
     // The app never scans sub-folder includes: each chosen folder is scanned whole.
     ScanConfig config{roots, {}};
+    stop_ = std::stop_source();
+    const int generation = ++generation_;
     QPointer<ScanCoordinator> self(this);
-    ScanProgress progress = [self](const ScanPhase& phase) {
+    ScanProgress progress = [self, generation](const ScanPhase& phase) {
         // No work on the reporting thread: the phase is handed to the GUI thread, where the
         // guard is read.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, phase] {
-                if (self)
+            [self, generation, phase] {
+                if (self && self->generation_ == generation && self->isScanning_)
                     self->report(phase);
             },
             Qt::QueuedConnection);
     };
+    Engine engine = engine_ ? engine_
+                            : [stop = stop_.get_token()](const ScanConfig& config,
+                                                         const ScanProgress& progress) {
+                                  return DuplicateScanner(config, progress, nullptr, stop).scan();
+                              };
 
     auto* watcher = new QFutureWatcher<ScanResult>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, done = std::move(done)] {
-        watcher->deleteLater();
-        finish(watcher->result(), done);
-    });
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [this, watcher, generation, done = std::move(done)] {
+                watcher->deleteLater();
+                if (generation == generation_ && isScanning_)
+                    finish(watcher->result(), done);
+            });
     watcher->setFuture(
-        QtConcurrent::run([engine = engine_, config = std::move(config),
+        QtConcurrent::run([engine = std::move(engine), config = std::move(config),
                            progress = std::move(progress)] { return engine(config, progress); }));
     return true;
+}
+
+void ScanCoordinator::cancel() {
+    if (!isScanning_)
+        return;
+    stop_.request_stop();
+    setScanning(false);
+    ticker_.stop();
 }
 
 void ScanCoordinator::finish(const ScanResult& result, const Completion& done) {

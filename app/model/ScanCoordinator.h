@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -32,14 +33,20 @@ class ScanCoordinator : public QObject {
     /// Receives the result on the GUI thread.
     using Completion = std::function<void(const ScanResult&)>;
 
-    /// Scans with DuplicateScanner.
+    /// Scans with DuplicateScanner, which stops at the next file when the scan is cancelled.
     explicit ScanCoordinator(QObject* parent = nullptr);
+    /// Scans with `engine`; a cancelled scan's engine runs on unobserved.
     explicit ScanCoordinator(Engine engine, QObject* parent = nullptr);
+    /// Cancels a running scan, so that no scan outlives the coordinator.
+    ~ScanCoordinator() override;
 
     /// Starts scanning the whole of each root, in the given order, and returns true; `done`
     /// later receives the result unless the coordinator is gone by then. Returns false and
     /// changes nothing when a scan is already running or there are no roots.
     bool scan(const std::vector<std::string>& roots, Completion done);
+    /// Stops the running scan: the coordinator is idle again at once, and neither the scan's
+    /// result nor its later progress reaches anyone. Does nothing when no scan runs.
+    void cancel();
 
     bool isScanning() const { return isScanning_; }
     const QString& headline() const { return headline_; }
@@ -71,7 +78,12 @@ class ScanCoordinator : public QObject {
     void setFraction(std::optional<double> fraction);
     void setElapsed(double elapsed);
 
+    /// Empty for DuplicateScanner.
     Engine engine_;
+    /// Asks the running scan to stop; a new one per scan.
+    std::stop_source stop_;
+    /// Numbers the scans, so that what arrives from a cancelled one is recognised and dropped.
+    int generation_ = 0;
     bool isScanning_ = false;
     QString headline_;
     QString detail_;

@@ -83,6 +83,11 @@ void ThumbnailLoader::image(const QString& path, double size, double scale, QObj
     }).then(this, [this, key](const QImage& image) { finish(key, image); });
 }
 
+const QImage* ThumbnailLoader::cached(const QString& path, double size) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    return cache_.object(cacheKey(path, size));
+}
+
 void ThumbnailLoader::finish(const QString& key, const QImage& image) {
     if (!image.isNull())
         cache_.insert(key, new QImage(image));

@@ -40,6 +40,8 @@ class ThumbnailLoader : public QObject {
     /// none could be made; that is not cached, so a later request tries again. Nothing is
     /// delivered once `receiver` is destroyed. GUI thread only.
     void image(const QString& path, double size, double scale, QObject* receiver, Delivery deliver);
+    /// The cached picture of `path` at `size` points, or null; valid until the next request.
+    const QImage* cached(const QString& path, double size);
 
     /// The default generator, for worker threads: a frame of a video or a downscaled photo, the
     /// longest edge at most size × scale pixels, else the system thumbnail cache's picture.

@@ -12,9 +12,15 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSplitter>
+#include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillmere {
 
@@ -29,8 +35,24 @@ class Chooser::Panel : public QFileDialog {
 
     void accept() override {
         if (kind_ == Kind::foldersToScan) {
-            // Qt checks that the folders exist, then reports them through filesSelected.
-            QFileDialog::accept();
+            // Qt's answer is the highlighted rows whenever there are any, so a typed folder that
+            // could not be highlighted (not listed, or misspelt) would be left out without a
+            // word. Every folder in the name field is taken too, and each must exist.
+            const QStringList folders = withTypedFolders(selectedFiles());
+            for (const QString& folder : folders)
+                if (!QFileInfo(folder).isDir()) {
+                    auto* refusal = new QMessageBox(
+                        QMessageBox::Warning, window()->windowTitle(),
+                        QStringLiteral("“%1” is not a folder that can be scanned. Check the "
+                                       "name, or choose the folder in the list.")
+                            .arg(folder),
+                        QMessageBox::Ok, this);
+                    refusal->setAttribute(Qt::WA_DeleteOnClose);
+                    refusal->open();
+                    return;
+                }
+            confirmed = folders;
+            QDialog::accept();
             return;
         }
         const QStringList files = selectedFiles();
@@ -45,6 +67,35 @@ class Chooser::Panel : public QFileDialog {
     }
 
   private:
+    /// `selected` followed by the folders of the name field that are not among them. Names in
+    /// the field are in double quotes when there are several (as Qt writes them); a relative
+    /// name is that of a highlighted row, or else of an entry of the folder shown.
+    QStringList withTypedFolders(QStringList selected) const {
+        const auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString text = field ? field->text().trimmed() : QString();
+        QStringList names;
+        if (text.contains(QLatin1Char('"'))) {
+            const QStringList parts = text.split(QLatin1Char('"'));
+            for (qsizetype i = 1; i < parts.size(); i += 2)
+                names << parts[i];
+        } else if (!text.isEmpty()) {
+            names << text;
+        }
+        const QStringList highlighted = selected;
+        for (const QString& name : names) {
+            const bool relative = QDir::isRelativePath(name);
+            const QString path = QDir::cleanPath(directory().absoluteFilePath(name));
+            const bool listed =
+                std::any_of(highlighted.begin(), highlighted.end(), [&](const QString& chosen) {
+                    return QDir::cleanPath(chosen) == path ||
+                           (relative && QFileInfo(chosen).fileName() == name);
+                });
+            if (!listed)
+                selected << path;
+        }
+        return selected;
+    }
+
     Kind kind_;
 };
 
@@ -74,12 +125,11 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
             if (view->objectName() == QLatin1String("listView") ||
                 view->objectName() == QLatin1String("treeView"))
                 view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        connect(panel_, &QFileDialog::filesSelected, this,
-                [this](const QStringList& files) { panel_->confirmed = files; });
     } else {
         panel_->setFileMode(QFileDialog::ExistingFile);
-        panel_->setNameFilters({QStringLiteral("Quillmere manifests (*.json *.jsonl)"),
-                                QStringLiteral("All files (*)")});
+        // Every file is listed, as a manifest may have been renamed; the filter narrows it.
+        panel_->setNameFilters({QStringLiteral("All files (*)"),
+                                QStringLiteral("Quillmere manifests (*.json *.jsonl)")});
     }
     connect(panel_, &QDialog::finished, this, [this](int result) {
         if (result == QDialog::Accepted && !panel_->confirmed.isEmpty())
@@ -89,6 +139,21 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
 
     if (auto* own = panel_->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
         own->hide();
+    // Only folders can be chosen to scan, so there is no kind of file to pick.
+    if (scan)
+        for (const char* name : {"fileTypeCombo", "fileTypeLabel"})
+            if (auto* row = panel_->findChild<QWidget*>(QLatin1String(name)))
+                row->hide();
+    // Room for the places' names and for every column of the detail view.
+    if (auto* splitter = panel_->findChild<QSplitter*>(QStringLiteral("splitter")))
+        splitter->setSizes({190, 730});
+    if (auto* details = panel_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     auto* buttons = new QDialogButtonBox(this);
     prompt_ = buttons->addButton(scan ? QStringLiteral("Scan") : QStringLiteral("Open"),
                                  QDialogButtonBox::AcceptRole);
@@ -102,7 +167,7 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
     layout->addWidget(message_);
     layout->addWidget(panel_, 1);
     layout->addWidget(buttons);
-    resize(760, 520);
+    resize(940, 580);
 }
 
 QFileDialog& Chooser::panel() {

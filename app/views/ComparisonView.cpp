@@ -2,6 +2,7 @@
 #include "views/ComparisonView.h"
 
 #include "fs/FileSystem.h"
+#include "model/ApplyFailure.h"
 #include "model/MediaKindHelper.h"
 #include "model/ReviewSession.h"
 #include "report/ReportWriter.h"
@@ -118,8 +119,11 @@ bool isDecisionKey(const QKeyEvent& event) {
 } // namespace
 
 ComparisonView::ComparisonView(ReviewSession& session, QWidget* parent)
-    : QWidget(parent), session_(session) {
+    : QWidget(parent), session_(session), playerTimer_(new QTimer(this)) {
     setFocusPolicy(Qt::StrongFocus);
+    playerTimer_->setSingleShot(true);
+    playerTimer_->setInterval(playerDelayMs);
+    connect(playerTimer_, &QTimer::timeout, this, &ComparisonView::makePlayers);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -180,12 +184,13 @@ QWidget* ComparisonView::header() {
     Palette::setForeground(*size_, Palette::Role::secondary);
     layout->addWidget(size_);
     layout->addStretch(1);
-    auto* verified =
+    verified_ =
         new SymbolLabel(QStringLiteral("checkmark.seal.fill"), QStringLiteral("Verified identical"),
                         TextStyles::font(TextStyle::caption), Palette::Role::green, row);
-    verified->setObjectName(QStringLiteral("verified"));
-    verified->setToolTip(QStringLiteral("Every byte of these two files was compared and matched."));
-    layout->addWidget(verified);
+    verified_->setObjectName(QStringLiteral("verified"));
+    verified_->setToolTip(
+        QStringLiteral("Every byte of these two files was compared and matched."));
+    layout->addWidget(verified_);
     return row;
 }
 
@@ -305,6 +310,10 @@ void ComparisonView::showHeader() {
     name_->setFullText(
         QString::fromStdString(std::string(FileSystem::lastComponent(item_->keepURL))));
     size_->setText(QString::fromStdString(ReportWriter::humanSize(item_->sizeBytes)));
+    // The seal speaks for the scan's comparison; a later check that found the files apart, or one
+    // of them gone, overrules it.
+    verified_->setVisible(!(item_->state == ReviewItem::State::failed &&
+                            ApplyFailure::contradictsMatch(item_->failureReason)));
 }
 
 void ComparisonView::showDecision() {
@@ -346,11 +355,19 @@ void ComparisonView::showDecision() {
 
 void ComparisonView::preparePlayers() {
     stopPlayers();
-    if (item_ && isVideoPair(*item_)) {
-        leftPlayer_ = makePlayer(item_->keepURL);
-        rightPlayer_ = makePlayer(item_->candidateURL);
-    }
     rebuildPanes();
+    if (item_ && isVideoPair(*item_))
+        playerTimer_->start();
+}
+
+void ComparisonView::makePlayers() {
+    playerTimer_->stop();
+    if (!item_ || !isVideoPair(*item_) || leftPlayer_ || !leftPane_)
+        return;
+    leftPlayer_ = makePlayer(item_->keepURL);
+    rightPlayer_ = makePlayer(item_->candidateURL);
+    leftPane_->setPlayer(leftPlayer_);
+    rightPane_->setPlayer(rightPlayer_);
 }
 
 QMediaPlayer* ComparisonView::makePlayer(const std::string& path) {
@@ -363,6 +380,7 @@ QMediaPlayer* ComparisonView::makePlayer(const std::string& path) {
 void ComparisonView::stopPlayers() {
     // Panes bound to the players let go must be built again before the pair is shown again.
     panesStale_ = true;
+    playerTimer_->stop();
     for (QPointer<QMediaPlayer>* player : {&leftPlayer_, &rightPlayer_}) {
         if (*player) {
             (*player)->pause();
@@ -373,6 +391,7 @@ void ComparisonView::stopPlayers() {
 }
 
 void ComparisonView::playBoth() {
+    makePlayers();
     std::vector<QPointer<QMediaPlayer>> players;
     for (const auto& player : {leftPlayer_, rightPlayer_})
         if (player)

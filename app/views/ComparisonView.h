@@ -11,6 +11,7 @@
 #include <optional>
 
 class QLabel;
+class QTimer;
 class QPushButton;
 
 namespace quillmere {
@@ -28,6 +29,10 @@ class ComparisonView : public QWidget {
     /// Waits for a player to become ready at most this many times, 100 ms apart.
     static constexpr int readyChecks = 50;
     static constexpr int readyCheckIntervalMs = 100;
+    /// How long a video pair stays shown before its players are made. Making a player blocks the
+    /// GUI thread (the media framework starts with the first one), so pairs passed over with a
+    /// held key get none, and the panes show the clips' frames meanwhile.
+    static constexpr int playerDelayMs = 250;
 
     explicit ComparisonView(ReviewSession& session, QWidget* parent = nullptr);
     /// Stops the players.
@@ -38,8 +43,8 @@ class ComparisonView : public QWidget {
     void showItem(const ReviewItem& item);
     const std::optional<ReviewItem>& item() const { return item_; }
 
-    /// Stops the current players and, for a video pair, makes one for each side; rebuilds the
-    /// panes around them.
+    /// Stops the current players and rebuilds the panes; for a video pair, makes a player for
+    /// each side once the pair has been shown for playerDelayMs.
     void preparePlayers();
     /// Pauses whichever players exist and lets them go; the panes are rebuilt when the pair is
     /// shown again.
@@ -72,6 +77,8 @@ class ComparisonView : public QWidget {
     void rebuildPanes();
     void mark(ReviewItem::Decision decision);
     QMediaPlayer* makePlayer(const std::string& path);
+    /// Makes the video pair's players now and hands them to the panes.
+    void makePlayers();
 
     ReviewSession& session_;
     std::optional<ReviewItem> item_;
@@ -79,10 +86,12 @@ class ComparisonView : public QWidget {
     QPointer<QMediaPlayer> rightPlayer_;
     /// The panes were not built for the current pair and players yet.
     bool panesStale_ = true;
+    QTimer* playerTimer_ = nullptr;
 
     QLabel* kindSymbol_ = nullptr;
     ElidedLabel* name_ = nullptr;
     QLabel* size_ = nullptr;
+    SymbolLabel* verified_ = nullptr;
     QWidget* panes_ = nullptr;
     FilePane* leftPane_ = nullptr;
     FilePane* rightPane_ = nullptr;

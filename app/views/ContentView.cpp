@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QProcessEnvironment>
 #include <QPushButton>
@@ -81,6 +82,7 @@ ContentView::ContentView(ReviewSession& session, Notifications& notifications, Q
             &ContentView::chooseFolderToScan);
     connect(completion_, &CompletionSummary::scanRequested, this, &ContentView::chooseFolderToScan);
     connect(statusBar_, &StatusBar::applyRequested, this, &ContentView::requestApply);
+    connect(scanning_, &ScanningPanel::stopRequested, scanner_, &ScanCoordinator::cancel);
 
     // Menu commands are ignored while a scan runs, so at most one scan starts from here.
     connect(&notifications, &Notifications::scanFolders, this, [this] {
@@ -120,7 +122,7 @@ void ContentView::buildToolbar() {
         return item;
     };
     scanAction_ = add(QStringLiteral("Scan Folders"), QStringLiteral("magnifyingglass"),
-                      QStringLiteral("Scan other folders for duplicates (⌘O)"),
+                      QStringLiteral("Scan other folders for duplicates (Ctrl+O)"),
                       [this] { chooseFolderToScan(); });
 
     auto* spacer = new QWidget(toolbar);
@@ -144,13 +146,20 @@ void ContentView::buildToolbar() {
 void ContentView::chooseFolderToScan() {
     auto* chooser = new Chooser(Chooser::Kind::foldersToScan, this);
     connect(chooser, &Chooser::chosen, this, &ContentView::scan);
-    chooser->open();
+    openChooser(chooser);
 }
 
 void ContentView::chooseFolder() {
     auto* chooser = new Chooser(Chooser::Kind::manifest, this);
     connect(chooser, &Chooser::chosen, this,
             [this](const QStringList& locations) { open(locations.front()); });
+    openChooser(chooser);
+}
+
+void ContentView::openChooser(QDialog* chooser) {
+    // The keys go back to this window once the chooser is gone, even where no window manager
+    // hands the activation back.
+    connect(chooser, &QDialog::finished, this, [this] { activateWindow(); });
     chooser->open();
 }
 
@@ -295,8 +304,11 @@ void ContentView::showScreen(Screen screen) {
 
 void ContentView::refresh() {
     const bool scanning = scanner_->isScanning();
-    // The sidebar shows only while there are pairs to list.
+    // The sidebar shows only while there are pairs to list; when it appears, the keys walk it.
+    const bool listAppears = hasReview() && sidebar_->isHidden();
     sidebar_->setVisible(hasReview());
+    if (listAppears)
+        sidebar_->list().setFocus();
     sidebar_->refresh();
     statusBar_->setVisible(hasReview() && !scanning);
     statusBar_->refresh();
@@ -319,6 +331,10 @@ void ContentView::showErrorAlert() {
     if (!errorAlert_) {
         errorAlert_ = makeAlert(this, QStringLiteral("errorAlert"),
                                 QStringLiteral("Something went wrong"), {});
+        // A warning, not the app's icon, whose check mark would read as success.
+        errorAlert_->setIconPixmap(
+            Symbols::pixmap(QStringLiteral("exclamationmark.triangle.fill"), 64,
+                            Palette::color(Palette::Role::orange, palette()), devicePixelRatioF()));
         errorAlert_->setEscapeButton(
             errorAlert_->addButton(QStringLiteral("OK"), QMessageBox::RejectRole));
         // Dismissing the alert is what clears the message.

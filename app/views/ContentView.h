@@ -13,6 +13,7 @@
 #include <optional>
 
 class QAction;
+class QDialog;
 class QLabel;
 class QMessageBox;
 class QStackedWidget;
@@ -92,6 +93,7 @@ class ContentView : public QMainWindow {
 
   private:
     void buildToolbar();
+    void openChooser(QDialog* chooser);
     /// Redraws on the next turn of the event loop, once for every change made in this turn.
     void scheduleRefresh();
     void refresh();

@@ -2,6 +2,7 @@
 #include "views/Controls.h"
 
 #include "views/Info.h"
+#include "views/Palette.h"
 #include "views/TextStyle.h"
 
 #include <QMessageBox>
@@ -22,16 +23,20 @@ Spinner::Spinner(int size, QWidget* parent) : QWidget(parent) {
 
 void Spinner::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    paintSpokes(painter, QRectF(rect()), palette().color(QPalette::WindowText), step_);
+}
+
+void Spinner::paintSpokes(QPainter& painter, const QRectF& box, QColor colour, int step) {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const double radius = width() / 2.0;
-    painter.translate(radius, radius);
-    QColor colour = palette().color(QPalette::WindowText);
+    const double radius = std::min(box.width(), box.height()) / 2.0;
+    painter.translate(box.center());
     QPen pen;
     pen.setWidthF(std::max(1.5, radius / 5));
     pen.setCapStyle(Qt::RoundCap);
     for (int spoke = 0; spoke < 12; ++spoke) {
         // The spoke at the current step is darkest; the ones behind it fade out.
-        const int age = (step_ - spoke + 12) % 12;
+        const int age = (step - spoke + 12) % 12;
         colour.setAlphaF(float(1.0 - age / 13.0) * 0.8f);
         pen.setColor(colour);
         painter.setPen(pen);
@@ -40,6 +45,7 @@ void Spinner::paintEvent(QPaintEvent*) {
         painter.drawLine(QPointF(0, -radius * 0.45), QPointF(0, -radius + pen.widthF() / 2));
         painter.restore();
     }
+    painter.restore();
 }
 
 void Spinner::showEvent(QShowEvent* event) {
@@ -60,11 +66,19 @@ QPushButton* prominent(const QString& title, QWidget* parent) {
     auto* button = new QPushButton(title, parent);
     button->setFont(TextStyles::font(TextStyle::body, QFont::Medium));
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral(
-        "QPushButton { background: palette(highlight); color: palette(highlighted-text);"
-        " border: none; border-radius: 6px; padding: 7px 20px; }"
-        "QPushButton:pressed { background: palette(dark); }"
-        "QPushButton:disabled { background: palette(midlight); color: palette(mid); }"));
+    // Disabled, it is a plain bordered button with the secondary text colour, still readable.
+    const QColor disabledText = Palette::color(Palette::Role::secondary, button->palette());
+    button->setStyleSheet(
+        QStringLiteral(
+            "QPushButton { background: palette(highlight); color: palette(highlighted-text);"
+            " border: none; border-radius: 6px; padding: 7px 20px; }"
+            "QPushButton:pressed { background: palette(dark); }"
+            "QPushButton:disabled { background: palette(button); color: rgba(%1, %2, %3, %4);"
+            " border: 1px solid palette(mid); padding: 6px 19px; }")
+            .arg(disabledText.red())
+            .arg(disabledText.green())
+            .arg(disabledText.blue())
+            .arg(disabledText.alpha()));
     return button;
 }
 

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QMessageBox;
+class QPainter;
 
 namespace quillmere {
 
@@ -21,6 +22,10 @@ class Spinner : public QWidget {
 
     /// The animation runs only while the spinner is visible.
     bool isSpinning() const { return timer_.isActive(); }
+
+    /// Draws the spinner's twelve spokes in `box`, the one at `step` darkest; for painted views
+    /// that cannot hold a widget.
+    static void paintSpokes(QPainter& painter, const QRectF& box, QColor colour, int step);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

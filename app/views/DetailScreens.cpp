@@ -17,6 +17,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace quillmere {
@@ -111,11 +112,11 @@ WelcomeScreen::WelcomeScreen(QWidget* parent) : QWidget(parent) {
         TextStyle::body, Role::secondary, 430, this));
     addCentred(layout, intro);
 
-    addCentred(layout,
-               paragraph(QStringLiteral("To pick more than one: navigate to a folder that "
-                                        "contains them (e.g. your home folder), then ⌘-click each "
-                                        "one before choosing Scan."),
-                         TextStyle::caption, Role::tertiary, 430, this));
+    addCentred(layout, paragraph(QStringLiteral(
+                                     "To pick more than one: navigate to a folder that "
+                                     "contains them (e.g. your home folder), then Ctrl-click each "
+                                     "one before choosing Scan."),
+                                 TextStyle::caption, Role::tertiary, 430, this));
 
     auto* actions = new QVBoxLayout;
     actions->setSpacing(10);
@@ -138,7 +139,8 @@ ScanningPanel::ScanningPanel(const ScanCoordinator& scanner, QWidget* parent)
     : QWidget(parent), scanner_(scanner),
       headline_(text({}, TextStyle::headline, Role::primary, this)),
       detail_(new ElidedLabel(Qt::ElideMiddle, this)), progress_(new QProgressBar(this)),
-      caption_(text({}, TextStyle::caption, Role::secondary, this)) {
+      caption_(text({}, TextStyle::caption, Role::secondary, this)),
+      stop_(Buttons::large(QStringLiteral("Stop"), this)) {
     Palette::setBackground(*this, Palette::bar(palette()));
     auto* layout = centredStack(this, 16);
     addCentred(layout, new Spinner(32, this));
@@ -154,7 +156,16 @@ ScanningPanel::ScanningPanel(const ScanCoordinator& scanner, QWidget* parent)
     progress_->setFixedWidth(320);
     addCentred(layout, progress_);
     addCentred(layout, caption_);
+    layout->addSpacing(4);
+    addCentred(layout, stop_);
     finish(layout);
+
+    stop_->setObjectName(QStringLiteral("stopScan"));
+    connect(stop_, &QPushButton::clicked, this, &ScanningPanel::stopRequested);
+    // Esc stops the scan wherever the focus is in the window, as long as the panel is shown.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &ScanningPanel::stopRequested);
 
     for (const auto signal : {&ScanCoordinator::headlineChanged, &ScanCoordinator::detailChanged,
                               &ScanCoordinator::fractionChanged, &ScanCoordinator::elapsedChanged})

@@ -40,6 +40,11 @@ class ScanningPanel : public QWidget {
     ScanningPanel(const ScanCoordinator& scanner, QWidget* parent = nullptr);
 
     void refresh();
+    QPushButton& stopButton() { return *stop_; }
+
+  signals:
+    /// "Stop" was pressed, or Esc while the panel is shown.
+    void stopRequested();
 
   private:
     const ScanCoordinator& scanner_;
@@ -47,6 +52,7 @@ class ScanningPanel : public QWidget {
     ElidedLabel* detail_;
     QProgressBar* progress_;
     QLabel* caption_;
+    QPushButton* stop_;
 };
 
 /// A loaded review without pairs.

@@ -16,14 +16,21 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <memory>
+#include <unicode/datefmt.h>
+#include <unicode/smpdtfmt.h>
 
 namespace quillmere {
 
 namespace {
 
-/// Height of the details block, in points.
+/// Height of the details block when its lines fit, in points; longer paths make it taller.
 constexpr int detailsHeight = 132;
+/// Height the preview keeps before the details start to scroll instead of growing.
+constexpr int minimumPreviewHeight = 120;
 /// Size a pane's picture is asked for, in points.
 constexpr double previewSize = 900;
 
@@ -37,6 +44,41 @@ QLabel* captionLabel(const QString& text, Palette::Role colour, QWidget* parent)
     label->setFont(TextStyles::font(TextStyle::caption));
     Palette::setForeground(*label, colour);
     return label;
+}
+
+/// The abbreviated date ("Jul 14, 2023") and shortened time ("6:05 PM") of the user's locale in
+/// the local time zone, joined as the locale joins a date to a time ("at" in English). ICU has no
+/// style of its own for that mix: the long date of its long-date, short-time pattern is swapped
+/// for the abbreviated one.
+QString capturedDate(const QDateTime& when) {
+    const icu::Locale locale(QLocale().name().toUtf8().constData());
+    const auto pattern = [&](icu::DateFormat* format) {
+        icu::UnicodeString text;
+        std::unique_ptr<icu::DateFormat> owned(format);
+        if (auto* simple = dynamic_cast<icu::SimpleDateFormat*>(owned.get()))
+            simple->toPattern(text);
+        return text;
+    };
+    using Style = icu::DateFormat::EStyle;
+    icu::UnicodeString combined =
+        pattern(icu::DateFormat::createDateTimeInstance(Style::kLong, Style::kShort, locale));
+    const icu::UnicodeString longDate =
+        pattern(icu::DateFormat::createDateInstance(Style::kLong, locale));
+    const icu::UnicodeString abbreviated =
+        pattern(icu::DateFormat::createDateInstance(Style::kMedium, locale));
+    if (longDate.isEmpty() || combined.indexOf(longDate) < 0)
+        combined =
+            pattern(icu::DateFormat::createDateTimeInstance(Style::kMedium, Style::kShort, locale));
+    else
+        combined.findAndReplace(longDate, abbreviated);
+
+    UErrorCode status = U_ZERO_ERROR;
+    icu::SimpleDateFormat format(combined, locale, status);
+    if (U_FAILURE(status))
+        return QLocale().toString(when.toLocalTime(), QLocale::ShortFormat);
+    icu::UnicodeString text;
+    format.format(static_cast<UDate>(when.toMSecsSinceEpoch()), text);
+    return QString::fromUtf16(text.getBuffer(), text.length());
 }
 
 /// The notice shown instead of a picture when the file is not on disk.
@@ -77,14 +119,28 @@ FilePane::FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget*
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(roleRow());
+    roleRow_ = roleRow();
+    layout->addWidget(roleRow_);
 
     preview_->setObjectName(QStringLiteral("previewArea"));
     Palette::setBackground(*preview_, Palette::textBackground(palette()));
     previewLayout_->setContentsMargins(0, 0, 0, 0);
     preview_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
     layout->addWidget(preview_, 1);
-    layout->addWidget(details());
+
+    // The details grow with wrapped paths and scroll once the preview is down to its minimum, so
+    // that no line is ever squeezed over another.
+    detailsArea_ = new QScrollArea(this);
+    detailsArea_->setObjectName(QStringLiteral("detailsArea"));
+    detailsArea_->setFrameShape(QFrame::NoFrame);
+    detailsArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    detailsArea_->setWidgetResizable(true);
+    detailsArea_->setWidget(details());
+    detailsArea_->viewport()->setAutoFillBackground(false);
+    detailsArea_->widget()->setAutoFillBackground(false);
+    detailsArea_->widget()->installEventFilter(this);
+    layout->addWidget(detailsArea_);
+    fitDetails();
 }
 
 bool FilePane::isInReviewFolder(const QString& path) {
@@ -119,7 +175,6 @@ QWidget* FilePane::roleRow() {
 QWidget* FilePane::details() {
     auto* block = new QWidget(this);
     block->setObjectName(QStringLiteral("details"));
-    block->setFixedHeight(detailsHeight);
     auto* layout = new QVBoxLayout(block);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(4);
@@ -166,7 +221,7 @@ QWidget* FilePane::details() {
     links->setContentsMargins(0, 2, 0, 0);
     links->setSpacing(8);
     const QFont caption = TextStyles::font(TextStyle::caption);
-    auto* reveal = new LinkButton(QStringLiteral("Show in Finder"), caption, block);
+    auto* reveal = new LinkButton(QStringLiteral("Show in File Manager"), caption, block);
     connect(reveal, &QPushButton::clicked, this, [this] { FileManager::reveal(url_); });
     auto* open = new LinkButton(QStringLiteral("Open"), caption, block);
     connect(open, &QPushButton::clicked, this, [this] { FileManager::open(url_); });
@@ -176,6 +231,25 @@ QWidget* FilePane::details() {
     layout->addLayout(links);
     layout->addStretch(1);
     return block;
+}
+
+bool FilePane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == detailsArea_->widget() && event->type() == QEvent::LayoutRequest)
+        QMetaObject::invokeMethod(this, &FilePane::fitDetails, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
+void FilePane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitDetails();
+}
+
+void FilePane::fitDetails() {
+    const int wanted = std::max(detailsHeight, detailsArea_->widget()->minimumSizeHint().height());
+    const int room = height() - roleRow_->sizeHint().height() - minimumPreviewHeight;
+    const int fitted = std::max(std::min(wanted, room), QFontMetrics(font()).height() * 3);
+    if (detailsArea_->height() != fitted || detailsArea_->minimumHeight() != fitted)
+        detailsArea_->setFixedHeight(fitted);
 }
 
 void FilePane::showEvent(QShowEvent* event) {
@@ -198,7 +272,14 @@ void FilePane::refresh() {
     watcher->setFuture(FileMetadata::load(url_));
 }
 
+void FilePane::setPlayer(QMediaPlayer* player) {
+    player_ = player;
+    if (refreshed_)
+        showPreview();
+}
+
 void FilePane::showPreview() {
+    delete previewContent_;
     QWidget* content = nullptr;
     if (!exists_) {
         previewLayout_->setContentsMargins(0, 0, 0, 0);
@@ -212,6 +293,7 @@ void FilePane::showPreview() {
     }
     previewLayout_->addWidget(content);
     content->show();
+    previewContent_ = content;
 }
 
 void FilePane::showMetadata() {
@@ -226,9 +308,7 @@ void FilePane::showMetadata() {
             facts->addWidget(captionLabel(*text, Palette::Role::secondary, factsRow_));
     facts->addStretch(1);
     if (metadata_->captured) {
-        captured_->setText(
-            QStringLiteral("Captured ") +
-            QLocale().toString(metadata_->captured->toLocalTime(), QLocale::ShortFormat));
+        captured_->setText(QStringLiteral("Captured ") + capturedDate(*metadata_->captured));
         captured_->show();
     }
 }

@@ -12,6 +12,7 @@
 #include <variant>
 
 class QLabel;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace quillmere {
@@ -39,6 +40,8 @@ class FilePane : public QWidget {
     const QString& url() const { return url_; }
     const Role& role() const { return role_; }
     QMediaPlayer* player() const { return player_; }
+    /// Shows `player` (not owned) in place of the picture, once the pane has been shown.
+    void setPlayer(QMediaPlayer* player);
     /// The details, once loaded.
     const std::optional<FileMetadata>& metadata() const { return metadata_; }
     /// Whether the file was on disk at the last check.
@@ -52,6 +55,8 @@ class FilePane : public QWidget {
     void metadataLoaded();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
@@ -60,6 +65,9 @@ class FilePane : public QWidget {
     void refresh();
     void showPreview();
     void showMetadata();
+    /// Gives the details the height of their lines, or what is left above the preview's
+    /// minimum, after which they scroll.
+    void fitDetails();
 
     QString url_;
     Role role_;
@@ -68,8 +76,11 @@ class FilePane : public QWidget {
     bool exists_ = true;
     bool refreshed_ = false;
 
+    QWidget* roleRow_ = nullptr;
+    QScrollArea* detailsArea_ = nullptr;
     QWidget* preview_;
     QVBoxLayout* previewLayout_;
+    QWidget* previewContent_ = nullptr;
     QWidget* factsRow_ = nullptr;
     QLabel* captured_ = nullptr;
 };

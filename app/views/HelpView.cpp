@@ -21,7 +21,12 @@ class KeyCap : public QLabel {
   public:
     KeyCap(const QString& key, QWidget* parent) : QLabel(key, parent) {
         setObjectName(QStringLiteral("shortcutKey"));
-        setFont(TextStyles::font(TextStyle::caption, QFont::DemiBold, FontDesign::monospaced));
+        QFont font = TextStyles::font(TextStyle::caption, QFont::DemiBold, FontDesign::monospaced);
+        // Arrow glyphs are drawn small beside letters of the same size; they get the size of a
+        // letter's height.
+        if (key == QStringLiteral("↑") || key == QStringLiteral("↓"))
+            font.setPixelSize(font.pixelSize() * 3 / 2);
+        setFont(font);
         setAlignment(Qt::AlignCenter);
         setFixedWidth(26);
         setContentsMargins(0, 3, 0, 3);
@@ -138,7 +143,7 @@ QWidget* page() {
              "Choose **Scan Folders…** and pick one or more folders or drives. To select several "
              "at "
              "once, open a folder that contains them — your home folder, for example — then "
-             "⌘-click each one before choosing Scan.")),
+             "Ctrl-click each one before choosing Scan.")),
          helpText(QStringLiteral(
              "Passing more than one folder finds duplicates *across* all of them, not just within "
              "each one separately. A photo in your Pictures folder and the same photo on an "
@@ -147,10 +152,11 @@ QWidget* page() {
              QStringLiteral("Scanning only reads. Nothing is moved, changed, or deleted while a "
                             "scan runs.")),
          helpText(QStringLiteral(
-             "Files kept in iCloud but not downloaded to this Mac are counted and skipped, never "
+             "Files kept in cloud storage but not downloaded to this computer are counted and "
+             "skipped, never "
              "compared. Reading a single byte of one downloads the whole file, so a scan would "
              "otherwise pull your library back over the network just to look at it. To include "
-             "them, download them in Finder first and scan again."))}));
+             "them, download them in the file manager first and scan again."))}));
     layout->addWidget(section(
         QStringLiteral("How matches are found"),
         {helpText(QStringLiteral(
@@ -181,14 +187,16 @@ QWidget* page() {
         QStringLiteral("What happens when you apply"),
         {helpText(QStringLiteral(
              "Files marked for removal go to the **Trash**, never a direct delete — they stay "
-             "recoverable from the Finder until you empty it.")),
+             "recoverable from the Trash until you empty it.")),
          helpText(QStringLiteral(
              "Immediately before each file goes, it is compared byte for byte against the copy "
              "being kept one more time. If the copy being kept has gone missing, or the two no "
              "longer match, that file is left exactly where it is and reported under **Failed**.")),
          helpText(QStringLiteral(
-             "Files stored in iCloud that have not been downloaded yet are skipped rather than "
-             "silently pulled down or removed from your other devices. Open one in the Finder, "
+             "Files stored in cloud storage that have not been downloaded yet are skipped rather "
+             "than "
+             "silently pulled down or removed from your other devices. Open one in the file "
+             "manager, "
              "then use **Retry failed**."))}));
     layout->addWidget(section(
         QStringLiteral("Photo libraries are left alone"),
@@ -198,8 +206,8 @@ QWidget* page() {
              "Pro** library. Each of those keeps your originals and its own generated copies "
              "together under a database, so the copies are meant to be identical to files "
              "elsewhere — and removing one leaves the app pointing at a file that is no longer "
-             "there. Apple's own guidance is not to alter a photo library's contents in the Finder "
-             "at all.")),
+             "there. Photo applications advise not to alter a photo library's contents in the "
+             "file manager at all.")),
          helpText(QStringLiteral(
              "For duplicates **inside** your Photos library, use Photos' own Duplicates view, in "
              "the sidebar under Utilities. It merges duplicates rather than deleting files, so "
@@ -208,7 +216,8 @@ QWidget* page() {
              "the same way, through its catalogue.")),
          helpText(QStringLiteral(
              "Quillmere is for everything outside those libraries: exports, card dumps, backup "
-             "drives, Downloads, iCloud Drive — where copies pile up and nothing is keeping "
+             "drives, Downloads, a cloud-storage folder — where copies pile up and nothing is "
+             "keeping "
              "track."))}));
     layout->addWidget(section(
         QStringLiteral("Your progress is saved"),

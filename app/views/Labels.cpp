@@ -90,6 +90,9 @@ SelectableText::SelectableText(const QString& text, const QFont& font, const QCo
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Focus only when clicked, for copying: moving the focus along the window, or handing it
+    // back after a dialog, must not park a blinking caret in a path.
+    setFocusPolicy(Qt::ClickFocus);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);

@@ -2,6 +2,7 @@
 #include "views/PlayerView.h"
 
 #include "views/Palette.h"
+#include "views/PreviewImage.h"
 #include "views/Symbols.h"
 #include "views/TextStyle.h"
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QSlider>
+#include <QStackedLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QVideoWidget>
@@ -16,6 +18,9 @@
 namespace quillmere {
 
 namespace {
+
+/// The poster is the frame a comparison pane's picture would be, so it is made once per clip.
+constexpr double posterSize = 900;
 
 QString minutesAndSeconds(qint64 ms) {
     const qint64 seconds = std::max<qint64>(0, (ms + 500) / 1000);
@@ -25,13 +30,19 @@ QString minutesAndSeconds(qint64 ms) {
 } // namespace
 
 PlayerView::PlayerView(QMediaPlayer* player, QWidget* parent)
-    : QWidget(parent), player_(player), video_(new QVideoWidget(this)),
-      play_(new QToolButton(this)), slider_(new QSlider(Qt::Horizontal, this)),
-      time_(new QLabel(this)) {
+    : QWidget(parent), player_(player), screen_(new QStackedLayout),
+      poster_(new PreviewImage(player ? player->source().toLocalFile() : QString(), posterSize,
+                               PreviewImage::ContentMode::fit, this)),
+      video_(new QVideoWidget(this)), play_(new QToolButton(this)),
+      slider_(new QSlider(Qt::Horizontal, this)), time_(new QLabel(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(video_, 1);
+    poster_->setObjectName(QStringLiteral("poster"));
+    Palette::setBackground(*poster_, Qt::black);
+    screen_->addWidget(poster_);
+    screen_->addWidget(video_);
+    layout->addLayout(screen_, 1);
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(8, 4, 8, 4);
@@ -53,8 +64,10 @@ PlayerView::PlayerView(QMediaPlayer* player, QWidget* parent)
             else
                 player_->play();
         });
-        connect(slider_, &QSlider::sliderMoved, player_,
-                [this](int position) { player_->setPosition(position); });
+        connect(slider_, &QSlider::sliderMoved, player_, [this](int position) {
+            showVideo();
+            player_->setPosition(position);
+        });
         connect(player_, &QMediaPlayer::playbackStateChanged, this, &PlayerView::showState);
         connect(player_, &QMediaPlayer::positionChanged, this, &PlayerView::showPosition);
         connect(player_, &QMediaPlayer::durationChanged, this, &PlayerView::showPosition);
@@ -68,8 +81,18 @@ QString PlayerView::timeText(qint64 positionMs, qint64 durationMs) {
     return minutesAndSeconds(positionMs) + QStringLiteral(" / ") + minutesAndSeconds(durationMs);
 }
 
+PreviewImage* PlayerView::poster() const {
+    return screen_->currentWidget() == video_ ? nullptr : poster_;
+}
+
+void PlayerView::showVideo() {
+    screen_->setCurrentWidget(video_);
+}
+
 void PlayerView::showState() {
     const bool playing = player_ && player_->playbackState() == QMediaPlayer::PlayingState;
+    if (playing)
+        showVideo();
     const QColor ink = Palette::color(Palette::Role::primary, palette());
     play_->setIcon(
         Symbols::icon(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"), ink));

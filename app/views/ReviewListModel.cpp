@@ -19,8 +19,8 @@ constexpr std::size_t maxRowsMoved = 1000;
 ReviewListModel::ReviewListModel(ReviewSession& session, QObject* parent)
     : QAbstractListModel(parent), session_(session) {
     connect(&session_, &ReviewSession::itemsChanged, this, &ReviewListModel::rebuild);
-    connect(&session_, &ReviewSession::filterChanged, this, &ReviewListModel::rebuild);
-    connect(&session_, &ReviewSession::mediaFilterChanged, this, &ReviewListModel::rebuild);
+    connect(&session_, &ReviewSession::filterChanged, this, &ReviewListModel::relist);
+    connect(&session_, &ReviewSession::mediaFilterChanged, this, &ReviewListModel::relist);
     connect(&session_, &ReviewSession::itemChanged, this, &ReviewListModel::changed);
     rebuild();
 }
@@ -59,11 +59,8 @@ const ReviewItem& ReviewListModel::itemAt(int row) const {
 }
 
 std::vector<std::size_t> ReviewListModel::listedNow() const {
-    std::vector<std::size_t> listed;
-    for (const auto& item : session_.filtered())
-        if (const auto found = itemIndex_.find(item.id); found != itemIndex_.end())
-            listed.push_back(found->second);
-    return listed;
+    // The model's rows are the session's item positions, as rebuild() numbers them.
+    return session_.filteredIndices();
 }
 
 void ReviewListModel::rebuild() {
@@ -73,6 +70,14 @@ void ReviewListModel::rebuild() {
     itemIndex_.reserve(items.size());
     for (std::size_t i = 0; i < items.size(); ++i)
         itemIndex_.emplace(items[i].id, i);
+    rows_ = listedNow();
+    pending_.clear();
+    endResetModel();
+    emit synced();
+}
+
+void ReviewListModel::relist() {
+    beginResetModel();
     rows_ = listedNow();
     pending_.clear();
     endResetModel();

@@ -44,6 +44,8 @@ class ReviewListModel : public QAbstractListModel {
 
   private:
     void rebuild();
+    /// Lists the rows of another filter; the items, and so the index of ids, are the same.
+    void relist();
     void changed(const QString& id);
     /// Positions in session.items() of the pairs the filters list now, ascending.
     std::vector<std::size_t> listedNow() const;

@@ -6,6 +6,7 @@
 #include "model/ReviewSession.h"
 #include "model/ThumbnailLoader.h"
 #include "report/ReportWriter.h"
+#include "views/Controls.h"
 #include "views/PreviewImage.h"
 #include "views/Symbols.h"
 #include "views/TextStyle.h"
@@ -56,7 +57,9 @@ void drawLine(QPainter& painter, const QRect& box, const QFont& font, const QCol
     painter.setFont(font);
     painter.setPen(colour);
     const QString shown = QFontMetrics(font).elidedText(text, elide, box.width());
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    // Not clipped to the line's box: underscores sit below the font's descent in some fonts.
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
+                     shown);
 }
 
 } // namespace
@@ -156,8 +159,11 @@ void ReviewRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
              QString::fromStdString(std::string(FileSystem::lastComponent(item->candidateURL))),
              Qt::ElideMiddle);
     top += nameHeight + 2;
+    // The faintest colour all but vanishes on the selection's highlight.
+    const bool selected = option.state & QStyle::State_Selected;
     drawLine(*painter, QRect(left, top, width, folderHeight), folderFont,
-             Palette::color(Palette::Role::tertiary, palette), folderName(*item), Qt::ElideLeft);
+             Palette::color(selected ? Palette::Role::secondary : Palette::Role::tertiary, palette),
+             folderName(*item), Qt::ElideLeft);
     top += folderHeight + 2;
     const QColor secondary = Palette::color(Palette::Role::secondary, palette);
     const QString size = QString::fromStdString(ReportWriter::humanSize(item->sizeBytes));
@@ -181,7 +187,7 @@ void ReviewRowDelegate::paintThumbnail(QPainter& painter, const QRect& frame, co
     painter.save();
     painter.setClipPath(clip);
     const QImage* image = thumbnail(path, index, view);
-    if (image && !image->isNull()) {
+    if (image) {
         // Fitted: the whole picture inside the frame, centred.
         QSizeF fitted = QSizeF(image->size()).scaled(QSizeF(frame.size()), Qt::KeepAspectRatio);
         const QRectF target(frame.center().x() + 0.5 - fitted.width() / 2,
@@ -190,24 +196,33 @@ void ReviewRowDelegate::paintThumbnail(QPainter& painter, const QRect& frame, co
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, *image);
     } else {
-        // A faint tile while the picture loads, with a question mark when none could be made.
+        // A faint tile with a small spinner while the picture loads, or a question mark when none
+        // could be made.
         QColor wash = palette.color(QPalette::WindowText);
         wash.setAlphaF(0.07f);
         painter.fillPath(clip, wash);
-        if (image)
+        if (failed_.contains(path))
             Symbols::paint(painter, QRectF(frame).adjusted(12, 12, -12, -12),
                            QStringLiteral("questionmark.square.dashed"),
                            Palette::color(Palette::Role::tertiary, palette));
+        else
+            Spinner::paintSpokes(painter, QRectF(frame).adjusted(15, 15, -15, -15),
+                                 palette.color(QPalette::WindowText), 0);
     }
     painter.restore();
 }
 
 const QImage* ReviewRowDelegate::thumbnail(const QString& path, const QModelIndex& index,
                                            const QWidget* view) const {
-    if (const QImage* arrived = thumbnails_.object(path))
+    if (const QImage* arrived = loader_.cached(path, thumbnailSize))
         return arrived;
     if (requested_.contains(path))
         return nullptr;
+    if (const auto failure = failed_.find(path); failure != failed_.end() && !failure.value()) {
+        // This paint shows the failure; the next one tries again.
+        failure.value() = true;
+        return nullptr;
+    }
     requested_.insert(path);
     auto* self = const_cast<ReviewRowDelegate*>(this);
     QPointer<QWidget> target(const_cast<QWidget*>(view));
@@ -215,7 +230,15 @@ const QImage* ReviewRowDelegate::thumbnail(const QString& path, const QModelInde
     loader_.image(path, thumbnailSize, PreviewImage::scale, self,
                   [self, path, target, row](const QImage& image) {
                       self->requested_.remove(path);
-                      self->thumbnails_.insert(path, new QImage(image));
+                      if (image.isNull()) {
+                          // A failure already on screen stays as it is, so that a file that
+                          // never loads is not asked for again and again.
+                          if (self->failed_.contains(path))
+                              return;
+                          self->failed_.insert(path, false);
+                      } else {
+                          self->failed_.remove(path);
+                      }
                       if (!target)
                           return;
                       if (auto* list = qobject_cast<QAbstractItemView*>(target.data());
@@ -224,7 +247,7 @@ const QImage* ReviewRowDelegate::thumbnail(const QString& path, const QModelInde
                       else
                           target->update();
                   });
-    return thumbnails_.object(path);
+    return loader_.cached(path, thumbnailSize);
 }
 
 bool ReviewRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,

@@ -7,7 +7,7 @@
 #include "model/ReviewItem.h"
 #include "views/Palette.h"
 
-#include <QCache>
+#include <QHash>
 #include <QImage>
 #include <QSet>
 #include <QStyledItemDelegate>
@@ -54,8 +54,8 @@ class ReviewRowDelegate : public QStyledItemDelegate {
                    const QModelIndex& index) override;
 
   private:
-    /// The picture of `path` if it has arrived; asks for it otherwise, and repaints the row when
-    /// it comes.
+    /// The picture of `path` from the loader's cache; asks for it otherwise, and repaints the row
+    /// when it comes.
     const QImage* thumbnail(const QString& path, const QModelIndex& index,
                             const QWidget* view) const;
     void paintThumbnail(QPainter& painter, const QRect& frame, const QString& path,
@@ -64,9 +64,12 @@ class ReviewRowDelegate : public QStyledItemDelegate {
 
     ReviewSession& session_;
     ThumbnailLoader& loader_;
-    /// Pictures that arrived, for rows scrolled past recently; a failed picture is a null image.
-    mutable QCache<QString, QImage> thumbnails_{400};
+    /// Pictures being made for the rows.
     mutable QSet<QString> requested_;
+    /// Paths of which no picture could be made, and whether a row has shown that since. A shown
+    /// failure is retried when the row is painted again; the pictures themselves live only in
+    /// the loader's cache.
+    mutable QHash<QString, bool> failed_;
 };
 
 } // namespace quillmere

@@ -147,8 +147,8 @@ QMenu* Sidebar::contextMenu(const std::string& id) {
                     QString::fromStdString(duplicate ? item->candidateURL : item->keepURL));
         };
     };
-    menu->addAction(QStringLiteral("Show Duplicate in Finder"), this, reveal(true));
-    menu->addAction(QStringLiteral("Show Original in Finder"), this, reveal(false));
+    menu->addAction(QStringLiteral("Show Duplicate in File Manager"), this, reveal(true));
+    menu->addAction(QStringLiteral("Show Original in File Manager"), this, reveal(false));
     return menu;
 }
 

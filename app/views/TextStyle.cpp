@@ -25,8 +25,9 @@ int pointSize(TextStyle style) {
         return 11;
     case TextStyle::footnote:
     case TextStyle::caption:
-    case TextStyle::caption2:
         return 10;
+    case TextStyle::caption2:
+        return 9;
     }
     return 13;
 }

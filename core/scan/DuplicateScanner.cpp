@@ -78,9 +78,9 @@ struct ClusterKeyHash {
 } // namespace
 
 DuplicateScanner::DuplicateScanner(ScanConfig config, ScanProgress progress,
-                                   const CloudStatus* cloud)
+                                   const CloudStatus* cloud, std::stop_token stop)
     : config_(std::move(config)), progress_(std::move(progress)),
-      cloud_(cloud ? *cloud : CloudStatus::platform()) {}
+      cloud_(cloud ? *cloud : CloudStatus::platform()), stop_(std::move(stop)) {}
 
 void DuplicateScanner::report(const ScanPhase& phase) const {
     if (progress_)
@@ -126,10 +126,14 @@ void DuplicateScanner::runStage(std::int64_t total, std::size_t units, Body body
         report(Phase{done, all});
     });
     parallelFor(static_cast<std::int64_t>(units), [&](std::int64_t unit) {
+        // A stopped scan passes over the units still waiting; their slots stay empty.
+        if (stop_.stop_requested())
+            return;
         for (std::int64_t finished = body(static_cast<std::size_t>(unit)); finished > 0; --finished)
             counter.increment();
     });
-    report(Phase{total, total});
+    if (!stop_.stop_requested())
+        report(Phase{total, total});
 }
 
 std::vector<DuplicateScanner::Index> DuplicateScanner::distinctFiles(std::size_t count) const {

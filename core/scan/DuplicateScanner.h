@@ -7,6 +7,7 @@
 #include "scan/ScanResult.h"
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,9 +19,10 @@ class CloudStatus;
 class DuplicateScanner {
   public:
     /// `progress` may be empty; it is called from worker threads during hashing and verifying.
-    /// `cloud` defaults to the platform's cloud status.
+    /// `cloud` defaults to the platform's cloud status. Once `stop` is requested the scan takes on
+    /// no further file and returns early with an incomplete result, which its caller discards.
     explicit DuplicateScanner(ScanConfig config, ScanProgress progress = {},
-                              const CloudStatus* cloud = nullptr);
+                              const CloudStatus* cloud = nullptr, std::stop_token stop = {});
 
     /// Runs the whole scan on the calling thread (plus workers). Never throws; per-file problems
     /// become counts of the result.
@@ -94,6 +96,7 @@ class DuplicateScanner {
     ScanConfig config_;
     ScanProgress progress_;
     const CloudStatus& cloud_;
+    std::stop_token stop_;
     std::int64_t notDownloaded_ = 0;
     std::int64_t invalidNames_ = 0;
     /// Identity of each file of the last enumeration, in the same order.

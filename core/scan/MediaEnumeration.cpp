@@ -59,6 +59,11 @@ std::vector<MediaFile> DuplicateScanner::enumerateMedia() {
         std::vector<Frame> stack{{rootDirectory, path.size()}};
 
         while (!stack.empty()) {
+            if (stop_.stop_requested()) {
+                for (const Frame& frame : stack)
+                    ::closedir(frame.directory);
+                return files;
+            }
             DIR* directory = stack.back().directory;
             const dirent* entry = ::readdir(directory);
             if (!entry) {

@@ -25,11 +25,10 @@ static void check(bool ok, const char* what, const QString& path) {
         throw std::runtime_error(std::string("could not ") + what + " " + path.toStdString());
 }
 
-QImage twoHalves(QSize size, QColor first, QColor second, Qt::Orientation split) {
+QImage twoHalves(QSize size, QColor first, QColor second) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(second);
-    QPainter(&image).fillRect(0, 0, split == Qt::Horizontal ? size.width() / 2 : size.width(),
-                              split == Qt::Horizontal ? size.height() : size.height() / 2, first);
+    QPainter(&image).fillRect(0, 0, size.width() / 2, size.height(), first);
     return image;
 }
 

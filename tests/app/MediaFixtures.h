@@ -10,8 +10,8 @@
 
 namespace quillmere::testing {
 
-/// Two solid halves, `first` on the left (or top), so a test can tell which way up it is.
-QImage twoHalves(QSize size, QColor first, QColor second, Qt::Orientation split = Qt::Horizontal);
+/// Two solid halves, `first` on the left, so a test can tell which way up it is.
+QImage twoHalves(QSize size, QColor first, QColor second);
 
 struct ExifTags {
     /// "yyyy:MM:dd HH:mm:ss", written as Exif.Photo.DateTimeOriginal.

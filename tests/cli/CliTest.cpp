@@ -424,10 +424,9 @@ TEST(UndoRunTest, UndoRestoresOnlyWhatIsSafeAndAManifestThatCannotBeReadChangesN
     tool.work.write("Elsewhere/x.jpg", "x");
     tool.work.write("Elsewhere/w.jpg", "w");
     fs::create_directory_symlink(tool.at("Elsewhere"), tool.at("A/_duplicates_review/out"));
-    const std::string kept = tool.at(keep1);
-    manifest.records.push_back({tool.at("A/x.jpg"), tool.at("Elsewhere/x.jpg"), 1, kept});
-    manifest.records.push_back(
-        {tool.at("A/w.jpg"), tool.at("A/_duplicates_review/out/w.jpg"), 1, kept});
+    for (const std::string& to :
+         {tool.at("Elsewhere/x.jpg"), tool.at("A/_duplicates_review/out/w.jpg")})
+        manifest.records.push_back({tool.at("A/from elsewhere.jpg"), to, 1, tool.at(keep1)});
     tool.work.write("edited.json", manifest.encode());
     tool.work.write("bad.json", "{\"records\": [");
     const auto before = snapshot(tool.base);
@@ -441,6 +440,8 @@ TEST(UndoRunTest, UndoRestoresOnlyWhatIsSafeAndAManifestThatCannotBeReadChangesN
     const ProcessResult undo = tool.run({"--undo", "edited.json"});
     EXPECT_EQ(undo.exitCode, 1);
     EXPECT_TRUE(undo.out.starts_with("Restored 1 file(s)")) << undo.out;
+    const auto outside = "refused: not inside the review folder " + tool.at("A/_duplicates_review");
+    EXPECT_NE(undo.out.find(outside), undo.out.rfind(outside)) << "both records: " << undo.out;
     EXPECT_EQ(readFile(tool.at(copy1)), readFile(tool.at(keep1))) << "its folder is made again";
     EXPECT_EQ(readFile(tool.at(copy2)), "a new file the user made");
     EXPECT_EQ(readFile(tool.at("A/_duplicates_review/Taken/Copies/IMG_2 copy.JPG")),

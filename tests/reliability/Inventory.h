@@ -17,9 +17,8 @@ namespace quillmere::testing {
 
 /// The content of a regular file (links are not followed), or nothing.
 inline std::optional<std::string> contentOf(const std::string& path) {
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path)))
-        return std::nullopt;
-    return readFile(path);
+    const bool regular = std::filesystem::is_regular_file(std::filesystem::symlink_status(path));
+    return regular ? std::optional(readFile(path)) : std::nullopt;
 }
 
 /// The regular files below some folders, each with its content.
@@ -55,11 +54,9 @@ inline std::vector<std::string> manifestsUnder(const std::vector<std::string>& r
     std::error_code none;
     for (const auto& root : roots)
         for (const auto& entry :
-             std::filesystem::directory_iterator(root + "/_duplicates_review", none)) {
-            const std::string name = entry.path().filename().string();
-            if (name.starts_with("_quillmere_manifest_") || name.starts_with("_quillmere_journal_"))
+             std::filesystem::directory_iterator(root + "/_duplicates_review", none))
+            if (isRecordFile(entry.path()) && !entry.path().filename().string().starts_with("."))
                 manifests.push_back(entry.path().string());
-        }
     return manifests;
 }
 
@@ -76,8 +73,7 @@ inline Accounting account(const Inventory& before, const std::vector<std::string
     for (const auto& manifest : manifestsUnder(roots))
         for (const auto& record : Mover::readManifest(manifest).records) {
             result.records.push_back(record);
-            // A file set aside, put back and set aside again has a record per run; the one whose
-            // destination holds it counts.
+            // Set aside, back and again: the record whose destination holds the file counts.
             if (!destinationOf.contains(record.from) || fs::exists(record.to))
                 destinationOf[record.from] = record.to;
             fromOf[fs::weakly_canonical(record.to).string()] = record.from;

@@ -1,7 +1,6 @@
-// Runs a test executable's tests inside a Qt application object, headless, with a home, data
-// folder, cache and configuration folder of its own, so the user's real Trash, saved marks and
-// thumbnails are never touched. GIO reads HOME and XDG_DATA_HOME once per process, so both are set
-// before anything can ask; the data folder is left missing, as on a fresh account.
+// Runs a test executable's tests in a Qt application object, headless, with a home, data folder,
+// caches and settings of its own: the user's Trash, marks and thumbnails are never touched. GIO
+// reads HOME and XDG_DATA_HOME once per process, so both are set before anything can ask.
 #pragma once
 
 #include <QTemporaryDir>

@@ -107,6 +107,17 @@ TEST(ContentViewTest, ScanMarkWithTheKeysAndApplyToTheTrash) {
     EXPECT_EQ(chooser->message(), "Choose one or more folders or drives to scan together for "
                                   "duplicate photos and videos.");
     EXPECT_EQ(chooser->promptButton().text(), "Scan");
+    // A typed folder that is not there is refused, not left out.
+    auto* typed = chooser->panel().findChild<QLineEdit*>("fileNameEdit");
+    typed->setText("\"" + library.path("Bakcup") + "\"");
+    QTest::mouseClick(&chooser->promptButton(), Qt::LeftButton);
+    QMessageBox* refusal = visibleChild<QMessageBox>(*chooser);
+    ASSERT_NE(refusal, nullptr);
+    EXPECT_EQ(refusal->text(), "“" + library.path("Bakcup") +
+                                   "” is not a folder that can be scanned. Check the name, or "
+                                   "choose the folder in the list.");
+    refusal->close();
+    EXPECT_TRUE(chooser->isVisible() && !window.view.scanner().isScanning());
     chooser->panel().setDirectory(library.path(""));
     pickEntries(chooser->panel(), {"Camera Roll", "Backup"});
     QTest::mouseClick(&chooser->promptButton(), Qt::LeftButton);
@@ -118,6 +129,8 @@ TEST(ContentViewTest, ScanMarkWithTheKeysAndApplyToTheTrash) {
     for (const auto& item : window.session.filtered())
         ids.push_back(item.id);
     ASSERT_EQ(ids.size(), 4u);
+    EXPECT_TRUE(
+        std::ranges::is_sorted(window.session.items(), std::greater{}, &ReviewItem::sizeBytes));
 
     // D marks the first pair and moves on to the pair that takes its place.
     window.press(Qt::Key_D);
@@ -221,6 +234,7 @@ TEST(ContentViewTest, ManifestOpenedFromTheDriveAndKeepingPutsTheFileBack) {
     ASSERT_TRUE(window.settled());
     window.activate();
     EXPECT_EQ(window.session.items()[0].candidateURL, record.to);
+    ASSERT_TRUE(waitUntil([&] { return window.view.comparison().rightPane(); }));
     const FilePane& right = *window.view.comparison().rightPane();
     EXPECT_EQ(textOf(right, "roleCaption"), "In the review folder");
     EXPECT_EQ(textOf(right, "originalPath").toStdString(), "Originally at  " + record.from);
@@ -244,20 +258,25 @@ TEST(ContentViewTest, ManifestNamedAtStartOpensAndOneThatCannotBeReadLeavesTheRe
     App window;
     qunsetenv("QUILLMERE_MANIFEST");
     ASSERT_TRUE(window.settled());
-    EXPECT_EQ(window.session.items()[0].candidateURL, outcome.moved.at(0).to);
     for (const auto& location : {dir.write("broken.JSON", "{ not json"), dir.mkdir("Empty")}) {
+        // A file that is not JSON is named in plain words first.
+        const bool json = location.ends_with("JSON");
         window.view.open(QString::fromStdString(location));
         QPointer alert = visibleChild<QMessageBox>(window.view, "errorAlert");
         ASSERT_TRUE(alert);
         EXPECT_EQ(alert->text(), "Something went wrong");
         EXPECT_EQ(alert->informativeText().toStdString(), window.session.errorMessage());
+        EXPECT_EQ(alert->informativeText().startsWith("Could not read that manifest: This file is "
+                                                      "not a manifest Quillmere wrote, or it is "
+                                                      "damaged. (not valid JSON"),
+                  json);
         EXPECT_TRUE(clickButton(*alert, "OK"));
         EXPECT_FALSE(window.session.errorMessage());
         EXPECT_EQ(window.session.items()[0].candidateURL, outcome.moved.at(0).to);
     }
 }
 
-TEST(ContentViewTest, ScanCommandsWaitForTheRunningScanAndAnEmptyResultSaysSo) {
+TEST(ContentViewTest, StopAndEscEndAScanAndAnEmptyResultSaysSo) {
     std::atomic<bool> release = false;
     App window([&](const ScanConfig&, const ScanProgress&) {
         while (!release)
@@ -268,7 +287,17 @@ TEST(ContentViewTest, ScanCommandsWaitForTheRunningScanAndAnEmptyResultSaysSo) {
         return result;
     });
     TempDir dir;
-    window.view.scan({QString::fromStdString(dir.mkdir("Solo"))});
+    auto& stop = window.view.findChild<ScanningPanel*>()->stopButton();
+    for (const bool esc : {false, true}) {
+        window.view.scan({QString::fromStdString(dir.mkdir("Solo"))});
+        ASSERT_TRUE(window.shows(Screen::scanning));
+        EXPECT_EQ(stop.text(), "Stop");
+        esc ? QTest::keyClick(&window.view, Qt::Key_Escape)
+            : QTest::mouseClick(&stop, Qt::LeftButton);
+        ASSERT_TRUE(window.shows(Screen::welcome));
+    }
+    // While a scan runs, the scan command does nothing; the stopped scans' results are dropped.
+    window.view.scan({QString::fromStdString(dir.path("Solo"))});
     ASSERT_TRUE(window.shows(Screen::scanning));
     QTest::keyClick(&window.view, Qt::Key_O, Qt::ControlModifier);
     QTest::qWait(50);
@@ -286,6 +315,12 @@ TEST(ContentViewTest, OnlyThePairMeantIsMarkedOnce) {
     const auto decision = [&](int i) {
         return window.item(dir.path("dup" + std::to_string(i) + ".jpg")).decision;
     };
+    // The focus starts in the list, and tabbing along the window never stops in a path.
+    EXPECT_EQ(QApplication::focusWidget(), &window.list());
+    for (int i = 0; i < 20; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_FALSE(qobject_cast<SelectableText*>(QApplication::focusWidget()));
+    }
     // Letters typed into a chooser's name field mark nothing.
     QTest::keyClick(&window.view, Qt::Key_O, Qt::ControlModifier);
     Chooser* chooser = visibleChild<Chooser>(window.view);
@@ -312,6 +347,19 @@ TEST(ContentViewTest, OnlyThePairMeantIsMarkedOnce) {
     ASSERT_TRUE(waitUntil([&] { return (menu = window.list().findChild<QMenu*>()) != nullptr; }));
     menu->actions()[1]->trigger();
     EXPECT_TRUE(decision(2) == Decision::keep && decision(1) == Decision::undecided);
+}
+
+TEST(QuillmereAppTest, HelpAndAboutCloseWithEscAndCtrlW) {
+    App app;
+    for (const auto& [window, keys] :
+         {std::pair{QuillmereApp::Window::help, QKeySequence(Qt::Key_Escape)},
+          std::pair{QuillmereApp::Window::about, QKeySequence(Qt::CTRL | Qt::Key_W)}}) {
+        app.openWindow(window);
+        QPointer shown = app.window(window);
+        ASSERT_TRUE(shown && QTest::qWaitForWindowActive(shown));
+        QTest::keySequence(shown, keys);
+        EXPECT_TRUE(waitUntil([&] { return !shown || !shown->isVisible(); }));
+    }
 }
 
 } // namespace

@@ -40,7 +40,6 @@ TEST(ReviewTextsTest, ApplyAlerts) {
                             "there until you empty it. Each one is re-checked byte for byte "
                             "against the copy being kept immediately before it goes.";
     const std::pair<ApplyAlert, ApplyAlert> rows[] = {
-        {applyAlert(true, 2, 2048, 0), {"Move to Trash?", "Move to Trash", true, removal}},
         {applyAlert(true, 2, 2048, 3),
          {"Move to Trash?", "Move to Trash", true,
           removal + "\n\n3 files go back to their original folders."}},

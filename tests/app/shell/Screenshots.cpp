@@ -3,14 +3,19 @@
 #include "QuillmereApp.h"
 #include "ShellTestSupport.h"
 #include "model/ReviewSession.h"
+#include "move/Mover.h"
 #include "scan/DuplicateScanner.h"
+#include "scan/SkipRules.h"
 #include "views/ComparisonView.h"
 #include "views/ContentView.h"
+#include "views/FilePane.h"
 #include "views/PreviewImage.h"
 
 #include <QApplication>
 #include <QLocale>
 #include <QMediaPlayer>
+#include <QMessageBox>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <atomic>
@@ -112,8 +117,42 @@ void run(const QDir& folder) {
     apply();
     session.setFilter(ReviewSession::Filter::pending);
     save(&window, "completion", screen(Screen::completion));
+
+    // A pair opened from a manifest whose set-aside copy has a 250-character path, in the smallest
+    // window.
+    std::string relative = "Drive";
+    while (library.dir.path(relative).size() < 190)
+        relative += "/Holiday Album " + std::to_string(relative.size() % 10);
+    relative += "/" + std::string(250 - library.dir.path(relative).size() - 5, 'x') + ".JPG";
+    const std::string photo = testing::readFile(library.dir.path("Camera Roll/IMG_0042.JPG"));
+    DuplicateGroup group{MediaKind::photo,
+                         std::int64_t(photo.size()),
+                         library.dir.write("Drive/IMG_0042.JPG", photo),
+                         {library.dir.write(relative, photo)}};
+    const auto outcome =
+        Mover({library.dir.path("Drive")}, std::string(SkipRules::reviewDirectoryName))
+            .move({group});
+    if (!outcome.manifestURL())
+        throw std::runtime_error("the long-path pair could not be set aside");
+    window.resize(window.minimumSize());
+    window.open(QString::fromStdString(*outcome.manifestURL()));
+    save(&window, "manifest-pair-long-path", [&] {
+        return window.screen() == Screen::comparison && window.comparison().rightPane() &&
+               window.comparison().rightPane()->metadata();
+    });
+    window.resize(1200, 760);
+    window.open(QString::fromStdString(library.dir.write("notes.json", "{ not a manifest")));
+    auto* alert = testing::visibleChild<QMessageBox>(window, "errorAlert");
+    save(alert, "error-alert");
+    alert->reject();
+
     app.openWindow(QuillmereApp::Window::help);
-    save(app.window(QuillmereApp::Window::help), "help");
+    QWidget* help = app.window(QuillmereApp::Window::help);
+    save(help, "help");
+    auto* area = help->findChild<QScrollArea*>();
+    if (auto* keys = help->findChild<QWidget*>(QStringLiteral("shortcutTable")); area && keys)
+        area->ensureWidgetVisible(keys);
+    save(help, "help-keys");
     app.openWindow(QuillmereApp::Window::about);
     save(app.window(QuillmereApp::Window::about), "about");
 }

@@ -1,12 +1,16 @@
 // The comparison of a pair and its two panes, with the texts they show: marking with the buttons
-// and with K and D, the mark and failure lines, a missing file.
+// and with K and D, the mark and failure lines and the seal, a missing file, a video's frame.
 #include "views/ComparisonView.h"
 
 #include "model/ReviewSession.h"
+#include "model/Trash.h"
 #include "report/ReportWriter.h"
+#include "scan/CloudStatus.h"
 #include "shell/ShellTestSupport.h"
 #include "views/FilePane.h"
+#include "views/PreviewImage.h"
 
+#include <QMediaPlayer>
 #include <gtest/gtest.h>
 
 using namespace quillmere;
@@ -15,11 +19,19 @@ using Decision = ReviewItem::Decision;
 
 namespace {
 
-/// A comparison of three pairs as loaded; the session's Trash is the test home's.
+/// The test home's Trash, refusing the paths it is told to.
+struct RefusingTrash final : Trash {
+    std::optional<std::string> moveToTrash(const std::string& path) const override {
+        return refused.count(path) ? "refused by the test" : Trash::platform().moveToTrash(path);
+    }
+    std::set<std::string> refused;
+};
+
+/// A comparison of four pairs as loaded.
 class ComparisonViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        session.load(smallPairs(dir, 3), {dir.path()});
+        session.load(smallPairs(dir, 4), {dir.path()});
         ASSERT_TRUE(waitUntil([&] { return session.selection().has_value(); }));
         view.resize(1000, 700);
         view.show();
@@ -30,13 +42,14 @@ class ComparisonViewTest : public ::testing::Test {
     QAbstractButton& button(const char* name) { return *view.findChild<QAbstractButton*>(name); }
 
     TempDir dir;
-    ReviewSession session;
+    RefusingTrash trash;
+    ReviewSession session{trash, CloudStatus::platform()};
     ComparisonView view{session};
 };
 
 } // namespace
 
-TEST_F(ComparisonViewTest, ShowsTheKeptCopyLeftTheDuplicateRightAndTheMark) {
+TEST_F(ComparisonViewTest, ShowsAndMarksThePairWithoutTouchingTheDisk) {
     const std::pair<const char*, QString> texts[] = {
         {"name", "keep0.jpg"},
         {"size", QString::fromStdString(ReportWriter::humanSize(13))},
@@ -63,45 +76,71 @@ TEST_F(ComparisonViewTest, ShowsTheKeptCopyLeftTheDuplicateRightAndTheMark) {
         session.mark(item(0).id, decision);
         EXPECT_EQ(text("decisionLabel"), expected);
     }
-}
-
-TEST_F(ComparisonViewTest, ButtonsAndKeysMarkAndMoveOnWithoutTouchingTheDisk) {
+    // The buttons and K and D mark the pair on screen and move on; Ctrl+D does nothing here, and
+    // nothing on disk changes.
     QTest::mouseClick(&button("discardButton"), Qt::LeftButton);
     EXPECT_EQ(view.rightPane()->url().toStdString(), item(1).candidateURL);
-    // K from a button inside the comparison too, also on a pair marked for removal; with a
-    // modifier the keys do nothing here.
     button("keepButton").setFocus();
-    QTest::keyClick(&button("keepButton"), Qt::Key_K);
     QTest::keyClick(&button("keepButton"), Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(&button("keepButton"), Qt::Key_K);
     session.setSelection(item(0).id);
     QTest::keyClick(&button("keepButton"), Qt::Key_K);
     EXPECT_TRUE(item(0).decision == Decision::keep && item(1).decision == Decision::keep);
-    EXPECT_EQ(item(2).decision, Decision::undecided);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(exists(item(i).candidateURL));
-    EXPECT_TRUE(trashedPaths().empty());
+    EXPECT_TRUE(exists(item(0).candidateURL) && trashedPaths().empty());
 }
 
-TEST_F(ComparisonViewTest, FailedOrMissingPairSaysWhyAndCanStillBeMarked) {
-    session.mark(item(0).id, Decision::discard);
-    std::filesystem::remove(item(0).keepURL);
+TEST_F(ComparisonViewTest, FailedPairSaysWhyKeepsTheSealOnlyIfStillIdenticalAndCanBeMarked) {
+    dir.write("keep0.jpg", "edited  0.jpg");       // apart
+    std::filesystem::remove(item(1).keepURL);      // apart
+    std::filesystem::remove(item(2).candidateURL); // the kept file under another name
+    std::filesystem::create_hard_link(item(2).keepURL, item(2).candidateURL);
+    trash.refused.insert(item(3).candidateURL);
+    session.markAllPending(Decision::discard);
     session.apply(true);
     ASSERT_TRUE(waitUntil([&] { return !session.isApplying(); }));
-    ASSERT_EQ(item(0).state, ReviewItem::State::failed);
     session.setFilter(ReviewSession::Filter::failed);
-    session.setSelection(item(0).id);
-    EXPECT_FALSE(view.findChild<QWidget*>("decisionLabel")->isVisible());
-    EXPECT_EQ(text("failureLabel").toStdString(), "Left alone — " + item(0).failureReason);
-    EXPECT_EQ(text("failurePath").toStdString(), item(0).candidateURL);
+    const std::pair<int, bool> sealedAfterFailing[] = {
+        {0, false}, {1, false}, {2, true}, {3, true}};
+    for (const auto& [i, sealed] : sealedAfterFailing) {
+        ASSERT_EQ(item(i).state, ReviewItem::State::failed) << i;
+        session.setSelection(item(i).id);
+        EXPECT_EQ(view.findChild<QWidget*>("verified")->isVisibleTo(&view), sealed) << i;
+        EXPECT_FALSE(view.findChild<QWidget*>("decisionLabel")->isVisible());
+        EXPECT_EQ(text("failureLabel").toStdString(), "Left alone — " + item(i).failureReason);
+        EXPECT_EQ(text("failurePath").toStdString(), item(i).candidateURL);
+    }
     QTest::mouseClick(&button("keepButton"), Qt::LeftButton);
-    EXPECT_EQ(item(0).decision, Decision::keep);
-    EXPECT_EQ(item(0).state, ReviewItem::State::failed);
+    EXPECT_EQ(item(3).decision, Decision::keep);
+    EXPECT_EQ(item(3).state, ReviewItem::State::failed);
     // The side whose file is gone says so, and still names it.
-    session.setSelection(item(0).id);
+    session.setSelection(item(1).id);
     ASSERT_TRUE(waitUntil([&] { return view.leftPane()->findChild<QWidget*>("fileNotFound"); }));
     EXPECT_EQ(textOf(*view.leftPane(), "title"), "File not found");
     EXPECT_EQ(textOf(*view.leftPane(), "description"),
               "It may have been moved or deleted outside Quillmere.");
-    EXPECT_EQ(textOf(*view.leftPane(), "path").toStdString(), item(0).keepURL);
+    EXPECT_EQ(textOf(*view.leftPane(), "path").toStdString(), item(1).keepURL);
     EXPECT_FALSE(view.rightPane()->findChild<QWidget*>("fileNotFound"));
+}
+
+TEST_F(ComparisonViewTest, VideoPanesShowAFrameBeforeAnythingPlays) {
+    ClipSpec clip;
+    clip.picture = [](int, QSize size) { return twoHalves(size, Qt::red, Qt::red); };
+    writeVideo(QString::fromStdString(dir.path("clip.mp4")), clip);
+    std::filesystem::copy_file(dir.path("clip.mp4"), dir.path("clip copy.mp4"));
+    ScanResult video;
+    video.groups = {{MediaKind::video, 1, dir.path("clip.mp4"), {dir.path("clip copy.mp4")}}};
+    session.load(video, {dir.path()});
+    ASSERT_TRUE(waitUntil([&] { return view.item() && view.item()->id.ends_with("copy.mp4"); }));
+    // The frame shows at once, and stays as the player's stand-in once the players come.
+    const auto showsFrame = [&](FilePane* pane, const char* name) {
+        auto* picture = pane->findChild<PreviewImage*>(name);
+        return picture && picture->isVisibleTo(&view) &&
+               waitUntil([&] { return !picture->isLoading(); }) && !picture->image().isNull() &&
+               near(picture->image().pixelColor(picture->image().rect().center()), Qt::red);
+    };
+    EXPECT_TRUE(showsFrame(view.leftPane(), "") && showsFrame(view.rightPane(), ""));
+    ASSERT_TRUE(waitUntil([&] { return view.leftPlayer() && view.rightPlayer(); }));
+    EXPECT_TRUE(showsFrame(view.leftPane(), "poster") && showsFrame(view.rightPane(), "poster"));
+    EXPECT_EQ(view.leftPlayer()->playbackState(), QMediaPlayer::StoppedState);
+    EXPECT_EQ(view.rightPlayer()->playbackState(), QMediaPlayer::StoppedState);
 }

@@ -25,12 +25,9 @@ QStringList labelTexts(const QWidget& view, const QString& name = {}) {
 TEST(HelpViewTest, InlineMarkdownBecomesEmphasisAndCode) {
     const std::pair<QString, QString> rows[] = {
         {"Choose **Scan Folders…** now", "Choose <b>Scan Folders…</b> now"},
-        {"finds duplicates *across* all", "finds duplicates <i>across</i> all"},
         {"with `--move`, and `--undo`.", "with <code>--move</code>, and <code>--undo</code>."},
-        // Markers inside code stay literal, and markup characters are escaped.
         {"`a*b*c` <x> & **y**", "<code>a*b*c</code> &lt;x&gt; &amp; <b>y</b>"},
         {"**bold with *italic* inside**", "<b>bold with <i>italic</i> inside</b>"},
-        // Unmatched markers stay as they are.
         {"2 * 3", "2 * 3"},
         {"it`s", "it`s"},
         {"Photos' own \"x\"", "Photos' own &quot;x&quot;"},
@@ -41,7 +38,6 @@ TEST(HelpViewTest, InlineMarkdownBecomesEmphasisAndCode) {
 
 TEST(HelpViewTest, SectionsParagraphsKeysAndCommandInOrder) {
     HelpView view;
-    EXPECT_EQ(labelTexts(view, "helpTitle"), QStringList{"Quillmere Help"});
     EXPECT_EQ(labelTexts(view, "sectionTitle"),
               QStringList({"Scanning", "How matches are found", "Reviewing pairs",
                            "What happens when you apply", "Photo libraries are left alone",
@@ -73,6 +69,5 @@ TEST(AboutViewTest, TextsInOrderWithTheVersionLine) {
                                "moves.",
                                "Every match is compared byte for byte", Info::copyright(bundle)}));
     }
-    EXPECT_NE(Info::version(), "dev");
     EXPECT_TRUE(labelTexts(AboutView()).contains(AboutView::versionText(Info::bundle())));
 }

@@ -55,65 +55,41 @@ TEST(JournalTest, DecodesWhatARunLeftAndRefusesWhatItCannotHaveWritten) {
     const std::string b = line("/r/b.jpg", "/r/_duplicates_review/b.jpg");
     const std::string bIntoA = line("/r/b.jpg", "/r/_duplicates_review/a.jpg");
     const std::string aRetried = line("/r/a.jpg", "/r/_duplicates_review/a (2).jpg");
-    struct Case {
-        const char* what;
-        std::string text;
-        std::vector<std::string> records;
-        std::string error;
+    const std::string toA = "/r/a.jpg -> /r/_duplicates_review/a.jpg",
+                      toB = "/r/b.jpg -> /r/_duplicates_review/b.jpg";
+    // Header only; two records; the last line cut short by the kill; a power cut's zeros after
+    // it; a repeated record counted once; the later of two records with one destination; a retry
+    // under a new name after the destination was taken.
+    const std::pair<std::string, std::vector<std::string>> read[] = {
+        {header, {}},
+        {header + a + b, {toA, toB}},
+        {header + a + b.substr(0, 20), {toA}},
+        {header + a + std::string(300, '\0'), {toA}},
+        {header + a + a + b + a, {toB, toA}},
+        {header + a + bIntoA, {"/r/b.jpg -> /r/_duplicates_review/a.jpg"}},
+        {header + a + aRetried + b, {"/r/a.jpg -> /r/_duplicates_review/a (2).jpg", toB}},
     };
-    const std::vector<Case> cases = {
-        {"header only", header, {}, ""},
-        {"two records",
-         header + a + b,
-         {"/r/a.jpg -> /r/_duplicates_review/a.jpg", "/r/b.jpg -> /r/_duplicates_review/b.jpg"},
-         ""},
-        {"last line cut short by the kill",
-         header + a + b.substr(0, 20),
-         {"/r/a.jpg -> /r/_duplicates_review/a.jpg"},
-         ""},
-        {"a power cut's zeros after the last line",
-         header + a + std::string(300, '\0'),
-         {"/r/a.jpg -> /r/_duplicates_review/a.jpg"},
-         ""},
-        {"a repeated record counts once",
-         header + a + a + b + a,
-         {"/r/b.jpg -> /r/_duplicates_review/b.jpg", "/r/a.jpg -> /r/_duplicates_review/a.jpg"},
-         ""},
-        {"the later of two records with one destination",
-         header + a + bIntoA,
-         {"/r/b.jpg -> /r/_duplicates_review/a.jpg"},
-         ""},
-        {"a retry under a new name after the destination was taken",
-         header + a + aRetried + b,
-         {"/r/a.jpg -> /r/_duplicates_review/a (2).jpg", "/r/b.jpg -> /r/_duplicates_review/b.jpg"},
-         ""},
-        {"empty",
-         "",
-         {},
-         "the journal has no complete line: the run ended before it moved anything"},
-        {"header cut short",
-         header.substr(0, 30),
-         {},
-         "the journal has no complete line: the run ended before it moved anything"},
-        {"a bad line inside",
-         header + a + "{\"from\":\"/r/c.jpg\"}\n" + b,
-         {},
-         "line 3: missing key \"sizeBytes\""},
-        {"a line that is not an object",
-         header + "[1]\n",
-         {},
-         "line 2: the record is an array, not an object"},
-        {"no header", a + b, {}, "line 1: missing key \"createdAt\""},
+    const std::string noLine = "the journal has no complete line: the run ended before it moved "
+                               "anything";
+    const std::pair<std::string, std::string> refused[] = {
+        {"", noLine},
+        {header.substr(0, 30), noLine},
+        {header + a + "{\"from\":\"/r/c.jpg\"}\n" + b, "line 3: missing key \"sizeBytes\""},
+        {header + "[1]\n", "line 2: the record is an array, not an object"},
+        {a + b, "line 1: missing key \"createdAt\""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, error] : refused) {
         try {
-            const auto manifest = MoveJournal::decode(c.text);
-            EXPECT_EQ(c.error, "") << c.what;
-            EXPECT_EQ(manifest.root, "/r") << c.what;
-            EXPECT_EQ(destinations(manifest), c.records) << c.what;
-        } catch (const Error& error) {
-            EXPECT_EQ(error.what(), c.error) << c.what;
+            MoveJournal::decode(text);
+            ADD_FAILURE() << text;
+        } catch (const Error& thrown) {
+            EXPECT_EQ(thrown.what(), error);
         }
+    }
+    for (const auto& [text, records] : read) {
+        const auto manifest = MoveJournal::decode(text);
+        EXPECT_EQ(manifest.root, "/r") << text;
+        EXPECT_EQ(destinations(manifest), records) << text;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "scan/KeepSelector.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -161,6 +162,32 @@ TEST(DuplicateScannerTest, OneFileReachedByTwoPathsIsNeverItsOwnDuplicate) {
     // A folder given twice, a root nested in another, a root reached through a link, a hard link.
     for (const auto& second : {"root", "root/inner", "link"})
         EXPECT_TRUE(scanOf({dir.path("root"), dir.path(second)}).groups.empty()) << second;
+}
+
+// Once asked to stop, a scan takes on no further file and compares nothing more.
+TEST(ScanStopTest, AStoppedScanTakesOnNoFurtherFile) {
+    TempDir dir;
+    // Large files, each signed on its own, in four identical pairs.
+    for (int i = 0; i < 8; ++i)
+        dir.write("f" + std::to_string(i) + ".mov", randomBytes(300 * 1024, std::uint32_t(i / 2)));
+    const ScanConfig config{{dir.path()}, {}};
+
+    std::stop_source before;
+    before.request_stop();
+    EXPECT_EQ(DuplicateScanner(config, {}, nullptr, before.get_token()).scan().filesScanned, 0);
+
+    std::stop_source during;
+    std::atomic<bool> verified = false;
+    const auto progress = [&](const ScanPhase& phase) {
+        if (std::holds_alternative<scanphase::Hashing>(phase))
+            during.request_stop();
+        verified = verified || std::holds_alternative<scanphase::Verifying>(phase);
+    };
+    EXPECT_TRUE(
+        DuplicateScanner(config, progress, nullptr, during.get_token()).scan().groups.empty());
+    EXPECT_FALSE(verified);
+
+    EXPECT_EQ(DuplicateScanner(config).scan().groups.size(), 4u);
 }
 
 } // namespace
