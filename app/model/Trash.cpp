@@ -1,4 +1,4 @@
-// The desktop's Trash through GIO. g_file_trash follows the freedesktop.org Trash specification:
+// The desktop's Trash through GIO. g_file_trash follows the freedesktop.org Trash rules:
 // it creates the home trash under $XDG_DATA_HOME when missing, uses a volume's .Trash-$uid where
 // the home trash is on another device, and refuses cleanly where no trash can exist, leaving the
 // file in place. (QFile::moveToTrash is not used: with a missing data folder it moves the file

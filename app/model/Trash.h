@@ -16,7 +16,7 @@ class Trash {
     /// safe to call from several worker threads at once.
     virtual std::optional<std::string> moveToTrash(const std::string& path) const = 0;
 
-    /// The desktop's Trash, per the freedesktop.org Trash specification.
+    /// The desktop's Trash, as the freedesktop.org Trash rules lay it out.
     static const Trash& platform();
 };
 
