@@ -12,6 +12,7 @@
 #include "views/ComparisonView.h"
 #include "views/DetailScreens.h"
 #include "views/FilePane.h"
+#include "views/Labels.h"
 #include "views/Sidebar.h"
 #include "views/StatusBar.h"
 
@@ -93,6 +94,32 @@ struct App : QuillmereApp {
 MoveOutcome setAside(const TempDir& dir, const std::string& keep, const std::string& copy) {
     DuplicateGroup group{MediaKind::photo, 5, dir.write(keep, "hello"), {dir.write(copy, "hello")}};
     return Mover({dir.path("Drive")}, std::string(SkipRules::reviewDirectoryName)).move({group});
+}
+
+/// A relative path under "Drive" that is `length` characters long in `dir`, through short folders.
+std::string longPath(const TempDir& dir, std::size_t length) {
+    std::string relative = "Drive";
+    while (dir.path(relative).size() + 20 < length)
+        relative += "/folder-" + std::to_string(relative.size() % 10);
+    return relative + "/" + std::string(length - dir.path(relative).size() - 5, 'p') + ".jpg";
+}
+
+/// No two lines of a pane's details overlap, and every wrapped path is as tall as its lines.
+void expectReadable(const FilePane& pane) {
+    const auto* details = pane.findChild<QWidget*>("details");
+    ASSERT_TRUE(details);
+    std::vector<const QWidget*> lines;
+    for (const QWidget* line : details->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (line->isVisibleTo(details))
+            lines.push_back(line);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (std::size_t j = i + 1; j < lines.size(); ++j)
+            EXPECT_FALSE(lines[i]->geometry().intersects(lines[j]->geometry()))
+                << lines[i]->objectName().toStdString() << " over "
+                << lines[j]->objectName().toStdString();
+    for (const auto* text : details->findChildren<SelectableText*>())
+        EXPECT_GE(text->height(), int(text->document()->size().height()))
+            << text->objectName().toStdString();
 }
 
 TEST(ContentViewTest, ScanMarkWithTheKeysAndApplyToTheTrash) {
@@ -221,8 +248,10 @@ TEST(ContentViewTest, PairWhoseKeptCopyWentMissingIsLeftAloneAndSeeWhyListsIt) {
 
 TEST(ContentViewTest, ManifestOpenedFromTheDriveAndKeepingPutsTheFileBack) {
     TempDir dir;
-    const MoveRecord record = setAside(dir, "Drive/a.jpg", "Drive/sub/a copy.jpg").moved.at(0);
+    const MoveRecord record = setAside(dir, "Drive/a.jpg", longPath(dir, 250)).moved.at(0);
+    ASSERT_EQ(record.from.size(), 250u);
     App window;
+    window.view.resize(window.view.minimumSize());
     QTest::keyClick(&window.view, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
     Chooser* chooser = visibleChild<Chooser>(window.view);
     ASSERT_TRUE(chooser && chooser->kind() == Chooser::Kind::manifest);
@@ -238,6 +267,9 @@ TEST(ContentViewTest, ManifestOpenedFromTheDriveAndKeepingPutsTheFileBack) {
     const FilePane& right = *window.view.comparison().rightPane();
     EXPECT_EQ(textOf(right, "roleCaption"), "In the review folder");
     EXPECT_EQ(textOf(right, "originalPath").toStdString(), "Originally at  " + record.from);
+    ASSERT_TRUE(waitUntil([&] { return right.metadata().has_value(); }));
+    QTest::qWait(50);
+    expectReadable(right);
 
     // K anywhere in the window keeps the pair; keeping a set-aside copy puts it back.
     QTest::keyClick(&window.view, Qt::Key_K);
