@@ -3,6 +3,7 @@
 // ReviewSessionApply.cpp and the state files in ReviewState.cpp.
 #include "model/ReviewSession.h"
 
+#include "Error.h"
 #include "fs/FileSystem.h"
 #include "model/ReviewState.h"
 #include "model/Trash.h"
@@ -10,7 +11,6 @@
 #include "scan/MediaKind.h"
 #include "scan/ScanResult.h"
 
-#include <QTimer>
 #include <algorithm>
 
 namespace quillmere {
@@ -69,9 +69,18 @@ ReviewSession::ReviewSession(QObject* parent)
     : ReviewSession(Trash::platform(), CloudStatus::platform(), parent) {}
 
 ReviewSession::ReviewSession(const Trash& trash, const CloudStatus& cloud, QObject* parent)
-    : QObject(parent), trash_(trash), cloud_(cloud) {}
+    : QObject(parent), trash_(trash), cloud_(cloud) {
+    saveTimer_.setSingleShot(true);
+    saveTimer_.setInterval(250);
+    connect(&saveTimer_, &QTimer::timeout, this, &ReviewSession::writeDecisions);
+    saver_.setMaxThreadCount(1);
+}
 
-ReviewSession::~ReviewSession() = default;
+ReviewSession::~ReviewSession() {
+    if (saveTimer_.isActive())
+        writeDecisions();
+    saver_.waitForDone();
+}
 
 // ---- Published state
 
@@ -144,16 +153,50 @@ void ReviewSession::setState(std::size_t index, ReviewItem::State state, std::st
 
 // ---- Loading
 
-void ReviewSession::replaceItems(std::vector<ReviewItem> items) {
-    items_.clear();
-    index_.clear();
-    isVideo_.clear();
-    for (auto& item : items)
-        if (index_.emplace(item.id, items_.size()).second) {
+ReviewSession::Pairs::Pairs(std::vector<ReviewItem> all) {
+    items.reserve(all.size());
+    index.reserve(all.size());
+    isVideo.reserve(all.size());
+    for (auto& item : all)
+        if (index.emplace(item.id, items.size()).second) {
             // An extension outside both media lists counts as a photo.
-            isVideo_.push_back(MediaKinds::fromPath(item.candidateURL) == MediaKind::video);
-            items_.push_back(std::move(item));
+            isVideo.push_back(MediaKinds::fromPath(item.candidateURL) == MediaKind::video);
+            items.push_back(std::move(item));
         }
+}
+
+ReviewSession::Pairs ReviewSession::Pairs::of(const ScanResult& result) {
+    std::vector<ReviewItem> items;
+    for (const auto& group : result.groups)
+        for (const auto& path : group.remove) {
+            ReviewItem item;
+            item.id = path;
+            item.keepURL = group.keep;
+            item.candidateURL = path;
+            item.sizeBytes = group.size;
+            item.origin = ReviewItem::InPlace{};
+            item.state = FileSystem::existsNoFollow(path) ? ReviewItem::State::pending
+                                                          : ReviewItem::State::gone;
+            items.push_back(std::move(item));
+        }
+    return Pairs(std::move(items));
+}
+
+void ReviewSession::install(Pairs pairs, std::optional<std::string> stateURL) {
+    // The marks of the review being replaced are written before the new review's are read, which
+    // may be the same file.
+    if (saveTimer_.isActive())
+        writeDecisions();
+    saver_.waitForDone();
+    // The saved marks go in before anyone is told, so that the list is drawn once.
+    if (const auto saved = stateURL ? ReviewState::read(*stateURL) : std::nullopt)
+        for (auto& item : pairs.items)
+            if (const auto found = saved->find(item.id); found != saved->end())
+                item.decision = found->second;
+    items_ = std::move(pairs.items);
+    index_ = std::move(pairs.index);
+    isVideo_ = std::move(pairs.isVideo);
+    stateURL_ = std::move(stateURL);
     emit itemsChanged();
     emit changed();
 }
@@ -171,45 +214,35 @@ void ReviewSession::finishLoad() {
 }
 
 void ReviewSession::load(const ScanResult& result, const std::vector<std::string>& roots) {
-    std::vector<ReviewItem> items;
-    for (const auto& group : result.groups)
-        for (const auto& path : group.remove) {
-            ReviewItem item;
-            item.id = path;
-            item.keepURL = group.keep;
-            item.candidateURL = path;
-            item.sizeBytes = group.size;
-            item.origin = ReviewItem::InPlace{};
-            item.state = FileSystem::existsNoFollow(path) ? ReviewItem::State::pending
-                                                          : ReviewItem::State::gone;
-            items.push_back(std::move(item));
-        }
-    replaceItems(std::move(items));
-    setSource(joined(roots, ", "), ScanSummary{roots, result.filesScanned, result.duration});
+    load(Pairs::of(result), ScanSummary{roots, result.filesScanned, result.duration});
+}
+
+void ReviewSession::load(Pairs pairs, ScanSummary summary) {
     manifestRoot_.reset();
-    stateURL_ = ReviewState::stateFileForScan(roots);
-    applySavedDecisions();
+    install(std::move(pairs), ReviewState::stateFileForScan(summary.roots));
+    setSource(joined(summary.roots, ", "), std::move(summary));
     finishLoad();
 }
 
 // ---- Persistence
 
-void ReviewSession::saveDecisions() const {
-    if (stateURL_)
-        ReviewState::write(*stateURL_, items_);
+void ReviewSession::saveDecisions() {
+    if (stateURL_ && !saveTimer_.isActive())
+        saveTimer_.start();
 }
 
-void ReviewSession::applySavedDecisions() {
+void ReviewSession::writeDecisions() {
+    saveTimer_.stop();
     if (!stateURL_)
         return;
-    const auto saved = ReviewState::read(*stateURL_);
-    if (!saved)
-        return;
-    for (auto& item : items_)
-        if (const auto found = saved->find(item.id); found != saved->end())
-            item.decision = found->second;
-    emit itemsChanged();
-    emit changed();
+    std::string encoded;
+    try {
+        encoded = ReviewState::encode(items_);
+    } catch (const Error&) {
+        return; // Marks are then not remembered; the review itself goes on.
+    }
+    saver_.start(
+        [path = *stateURL_, encoded = std::move(encoded)] { ReviewState::write(path, encoded); });
 }
 
 // ---- Reading

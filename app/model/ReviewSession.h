@@ -7,6 +7,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -66,6 +68,21 @@ class ReviewSession : public QObject {
         bool removes = false;
     };
 
+    /// Pairs made ready for a review on any thread: indexed by id (an id already taken by an
+    /// earlier item is left out) and sorted into photos and videos, so that a load on the GUI
+    /// thread does no work per pair.
+    struct Pairs {
+        std::vector<ReviewItem> items;
+        std::unordered_map<std::string, std::size_t> index;
+        /// Whether each item's duplicate is a video, by the same position.
+        std::vector<bool> isVideo;
+
+        Pairs() = default;
+        explicit Pairs(std::vector<ReviewItem> items);
+        /// The duplicates of a finished scan, each looked for on disk.
+        static Pairs of(const ScanResult& result);
+    };
+
     /// Uses the desktop's Trash and the platform's cloud status.
     explicit ReviewSession(QObject* parent = nullptr);
     /// Uses the given Trash and cloud status, which must outlive the session and any apply.
@@ -97,6 +114,8 @@ class ReviewSession : public QObject {
     // Loading. A load replaces the review wholesale; a failed load leaves it as it was.
     /// The groups of a finished scan of `roots`.
     void load(const ScanResult& result, const std::vector<std::string>& roots);
+    /// The pairs of a finished scan, made ready off the GUI thread.
+    void load(Pairs pairs, ScanSummary summary);
     /// The records of a set-aside manifest, or errorMessage when it cannot be read.
     void load(const std::string& manifestURL);
     /// The newest manifest in the review folder of a root (or in that review folder itself).
@@ -115,6 +134,8 @@ class ReviewSession : public QObject {
     /// Items matching `filter`, whatever their state.
     std::int64_t mediaCount(MediaFilter filter) const;
     std::optional<ReviewItem> item(const std::optional<std::string>& id) const;
+    /// Where the pair stands in items().
+    std::optional<std::size_t> indexOf(const std::string& id) const;
     /// Pending pairs marked for removal, in load order, over all media.
     std::vector<ReviewItem> markedForDiscard() const;
     /// Pending pairs marked keep, in load order, over all media.
@@ -177,10 +198,9 @@ class ReviewSession : public QObject {
     bool matches(std::size_t index, MediaFilter filter) const;
     bool listed(std::size_t index) const;
 
-    std::optional<std::size_t> indexOf(const std::string& id) const;
     std::int64_t countItems(ReviewItem::State state) const;
-    /// Installs a new review; an id already taken by an earlier item is left out.
-    void replaceItems(std::vector<ReviewItem> items);
+    /// Installs a new review with the marks saved at `stateURL`.
+    void install(Pairs pairs, std::optional<std::string> stateURL);
     void setSource(std::optional<std::string> description, std::optional<ScanSummary> summary);
     /// Resets filters, marks the review loaded and queues the selection of the first pair.
     void finishLoad();
@@ -191,8 +211,10 @@ class ReviewSession : public QObject {
     void selectFirstListed();
     /// Takes the first listed pair now and selects it on the next turn of the event loop.
     void resetSelection();
-    void saveDecisions() const;
-    void applySavedDecisions();
+    /// Saves the marks a moment later, so that marks made in quick succession are written once.
+    void saveDecisions();
+    /// Writes the marks now, off the GUI thread: the fsync of a busy disk must not hold up a key.
+    void writeDecisions();
     void applyFinished();
 
     const Trash& trash_;
@@ -211,6 +233,9 @@ class ReviewSession : public QObject {
     std::optional<std::string> errorMessage_;
     bool isApplying_ = false;
     std::optional<std::string> stateURL_;
+    QTimer saveTimer_;
+    /// One thread, so that the writes of the marks land in the order they were made.
+    QThreadPool saver_;
     /// The root of an opened manifest, which its records must lie in before any is acted on.
     std::optional<std::string> manifestRoot_;
     ApplyRun* applyRun_ = nullptr;

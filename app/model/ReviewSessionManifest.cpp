@@ -96,11 +96,9 @@ void ReviewSession::load(const std::string& manifestURL) {
         item.origin = ReviewItem::Parked{std::move(record)};
         items.push_back(std::move(item));
     }
-    replaceItems(std::move(items));
-    setSource(FileSystem::parent(path), std::nullopt);
     manifestRoot_ = manifest.root;
-    stateURL_ = ReviewState::stateFileForManifest(path);
-    applySavedDecisions();
+    install(Pairs(std::move(items)), ReviewState::stateFileForManifest(path));
+    setSource(FileSystem::parent(path), std::nullopt);
     finishLoad();
 }
 

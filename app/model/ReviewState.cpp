@@ -157,9 +157,9 @@ std::optional<SavedDecisions> read(const std::string& path) {
     }
 }
 
-void write(const std::string& path, const std::vector<ReviewItem>& items) {
+void write(const std::string& path, const std::string& encoded) {
     try {
-        FileSystem::writeAtomically(path, encode(items));
+        FileSystem::writeAtomically(path, encoded);
     } catch (const Error&) {
         // Marks are then not remembered; the review itself goes on.
     }

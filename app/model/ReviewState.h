@@ -50,8 +50,8 @@ std::optional<SavedDecisions> decode(std::string_view json);
 /// maxFileBytes or not valid.
 std::optional<SavedDecisions> read(const std::string& path);
 
-/// Replaces the file atomically with the items' decisions; a failure leaves it as it was and is
-/// otherwise ignored.
-void write(const std::string& path, const std::vector<ReviewItem>& items);
+/// Replaces the file atomically with decisions as encode() gives them; a failure leaves it as it
+/// was and is otherwise ignored.
+void write(const std::string& path, const std::string& encoded);
 
 } // namespace quillmere::ReviewState

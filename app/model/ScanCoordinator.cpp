@@ -80,16 +80,21 @@ bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion don
                                   return DuplicateScanner(config, progress, nullptr, stop).scan();
                               };
 
-    auto* watcher = new QFutureWatcher<ScanResult>(this);
+    auto* watcher = new QFutureWatcher<Outcome>(this);
     connect(watcher, &QFutureWatcherBase::finished, this,
             [this, watcher, generation, done = std::move(done)] {
                 watcher->deleteLater();
                 if (generation == generation_ && isScanning_)
-                    finish(watcher->result(), done);
+                    finish(watcher->future().takeResult(), done);
             });
     watcher->setFuture(
         QtConcurrent::run([engine = std::move(engine), config = std::move(config),
-                           progress = std::move(progress)] { return engine(config, progress); }));
+                           progress = std::move(progress), stop = stop_.get_token()] {
+            Outcome outcome{engine(config, progress), ReviewSession::Pairs()};
+            if (!stop.stop_requested())
+                outcome.pairs = ReviewSession::Pairs::of(outcome.result);
+            return outcome;
+        }));
     return true;
 }
 
@@ -101,11 +106,11 @@ void ScanCoordinator::cancel() {
     ticker_.stop();
 }
 
-void ScanCoordinator::finish(const ScanResult& result, const Completion& done) {
+void ScanCoordinator::finish(Outcome outcome, const Completion& done) {
     setScanning(false);
     ticker_.stop();
     if (done)
-        done(result);
+        done(std::move(outcome));
 }
 
 void ScanCoordinator::report(const ScanPhase& phase) {

@@ -2,6 +2,7 @@
 // scanning overlay: a headline, a detail line, an optional fraction and the elapsed seconds.
 #pragma once
 
+#include "model/ReviewSession.h"
 #include "scan/ScanConfig.h"
 #include "scan/ScanPhase.h"
 #include "scan/ScanResult.h"
@@ -30,8 +31,14 @@ class ScanCoordinator : public QObject {
   public:
     /// Runs a whole scan on the calling (worker) thread, reporting progress as it goes.
     using Engine = std::function<ScanResult(const ScanConfig&, const ScanProgress&)>;
-    /// Receives the result on the GUI thread.
-    using Completion = std::function<void(const ScanResult&)>;
+    /// A finished scan: its result, and its pairs made ready for review on the worker thread,
+    /// so that showing a review of hundreds of thousands of pairs does not stall the window.
+    struct Outcome {
+        ScanResult result;
+        ReviewSession::Pairs pairs;
+    };
+    /// Receives the outcome on the GUI thread.
+    using Completion = std::function<void(Outcome)>;
 
     /// Scans with DuplicateScanner, which stops at the next file when the scan is cancelled.
     explicit ScanCoordinator(QObject* parent = nullptr);
@@ -70,7 +77,7 @@ class ScanCoordinator : public QObject {
     void report(const ScanPhase& phase);
     void startTicking();
     void tick();
-    void finish(const ScanResult& result, const Completion& done);
+    void finish(Outcome outcome, const Completion& done);
 
     void setScanning(bool scanning);
     void setHeadline(const QString& headline);

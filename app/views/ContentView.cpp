@@ -168,8 +168,10 @@ void ContentView::scan(const QStringList& folders) {
     for (const auto& folder : folders)
         roots.push_back(folder.toStdString());
     // A scan that is refused (one is running) or yields nothing leaves the review as it was.
-    scanner_->scan(roots,
-                   [this, roots](const ScanResult& result) { session_.load(result, roots); });
+    scanner_->scan(roots, [this, roots](ScanCoordinator::Outcome outcome) {
+        session_.load(std::move(outcome.pairs),
+                      {roots, outcome.result.filesScanned, outcome.result.duration});
+    });
 }
 
 void ContentView::open(const QString& location) {

@@ -18,11 +18,11 @@ constexpr std::size_t maxRowsMoved = 1000;
 
 ReviewListModel::ReviewListModel(ReviewSession& session, QObject* parent)
     : QAbstractListModel(parent), session_(session) {
-    connect(&session_, &ReviewSession::itemsChanged, this, &ReviewListModel::rebuild);
+    connect(&session_, &ReviewSession::itemsChanged, this, &ReviewListModel::relist);
     connect(&session_, &ReviewSession::filterChanged, this, &ReviewListModel::relist);
     connect(&session_, &ReviewSession::mediaFilterChanged, this, &ReviewListModel::relist);
     connect(&session_, &ReviewSession::itemChanged, this, &ReviewListModel::changed);
-    rebuild();
+    relist();
 }
 
 int ReviewListModel::rowCount(const QModelIndex& parent) const {
@@ -45,11 +45,11 @@ QVariant ReviewListModel::data(const QModelIndex& index, int role) const {
 }
 
 int ReviewListModel::rowOf(const std::string& id) const {
-    const auto found = itemIndex_.find(id);
-    if (found == itemIndex_.end())
+    const auto found = session_.indexOf(id);
+    if (!found)
         return -1;
-    const auto row = std::lower_bound(rows_.begin(), rows_.end(), found->second);
-    if (row == rows_.end() || *row != found->second)
+    const auto row = std::lower_bound(rows_.begin(), rows_.end(), *found);
+    if (row == rows_.end() || *row != *found)
         return -1;
     return int(row - rows_.begin());
 }
@@ -59,21 +59,8 @@ const ReviewItem& ReviewListModel::itemAt(int row) const {
 }
 
 std::vector<std::size_t> ReviewListModel::listedNow() const {
-    // The model's rows are the session's item positions, as rebuild() numbers them.
+    // The model's rows are positions in the session's items.
     return session_.filteredIndices();
-}
-
-void ReviewListModel::rebuild() {
-    beginResetModel();
-    itemIndex_.clear();
-    const auto& items = session_.items();
-    itemIndex_.reserve(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i)
-        itemIndex_.emplace(items[i].id, i);
-    rows_ = listedNow();
-    pending_.clear();
-    endResetModel();
-    emit synced();
 }
 
 void ReviewListModel::relist() {

@@ -9,7 +9,6 @@
 #include <QString>
 #include <cstddef>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace quillmere {
@@ -43,8 +42,7 @@ class ReviewListModel : public QAbstractListModel {
     void synced();
 
   private:
-    void rebuild();
-    /// Lists the rows of another filter; the items, and so the index of ids, are the same.
+    /// Lists the rows anew, for a new review or another filter.
     void relist();
     void changed(const QString& id);
     /// Positions in session.items() of the pairs the filters list now, ascending.
@@ -53,8 +51,6 @@ class ReviewListModel : public QAbstractListModel {
     void moveRows(const std::vector<std::size_t>& listed);
 
     ReviewSession& session_;
-    /// Position in session.items() of every id, for the current items.
-    std::unordered_map<std::string, std::size_t> itemIndex_;
     /// Position in session.items() of the pair in each row, ascending.
     std::vector<std::size_t> rows_;
     QSet<QString> pending_;

@@ -84,10 +84,11 @@ TEST(ScanCoordinatorTest, ScansInTheBackgroundAndEndsInAReview) {
     dir.write("Pictures/unique.jpeg", "else");
     const std::vector<std::string> roots{dir.path("Photos"), dir.path("Pictures")};
     ScanCoordinator coordinator;
-    EXPECT_FALSE(coordinator.scan({}, [](const ScanResult&) { ADD_FAILURE(); }));
+    EXPECT_FALSE(coordinator.scan({}, [](ScanCoordinator::Outcome) { ADD_FAILURE(); }));
     std::optional<ScanResult> result;
-    ASSERT_TRUE(coordinator.scan(roots, [&](const ScanResult& scanned) { result = scanned; }));
-    EXPECT_FALSE(coordinator.scan({roots[0]}, [](const ScanResult&) { ADD_FAILURE(); }));
+    ASSERT_TRUE(coordinator.scan(
+        roots, [&](ScanCoordinator::Outcome scanned) { result = scanned.result; }));
+    EXPECT_FALSE(coordinator.scan({roots[0]}, [](ScanCoordinator::Outcome) { ADD_FAILURE(); }));
     EXPECT_EQ(coordinator.detail(), QString::fromStdString(roots[0] + ", " + roots[1]));
     ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
     ReviewSession session;
@@ -101,7 +102,7 @@ TEST(ScanCoordinatorTest, ElapsedTicksOnlyWhileScanning) {
         permit.acquire();
         return ScanResult();
     });
-    ASSERT_TRUE(coordinator.scan({"/a"}, [](const ScanResult&) {}));
+    ASSERT_TRUE(coordinator.scan({"/a"}, [](ScanCoordinator::Outcome) {}));
     ASSERT_TRUE(waitUntil([&] { return coordinator.elapsed() > 0; }));
     permit.release();
     ASSERT_TRUE(waitUntil([&] { return !coordinator.isScanning(); }));
@@ -147,9 +148,10 @@ TEST_F(ReviewSessionTest, MarksAreSavedSortedAndComeBackForTheSameRootsInAnyOrde
     session.markAllPending(Decision::discard);
     session.mark(dir.path("B/b.jpg"), Decision::keep);
     session.mark(dir.path("A/a.jpg"), Decision::undecided);
-    EXPECT_EQ(readFile(session.stateURL().value()), "{\n  \"" + dir.path("A/c.mov") +
-                                                        "\": \"discard\",\n  \"" +
-                                                        dir.path("B/b.jpg") + "\": \"keep\"\n}");
+    // Written a moment after the last mark, off the GUI thread.
+    const std::string saved = "{\n  \"" + dir.path("A/c.mov") + "\": \"discard\",\n  \"" +
+                              dir.path("B/b.jpg") + "\": \"keep\"\n}";
+    EXPECT_TRUE(waitUntil([&] { return readFile(session.stateURL().value()) == saved; }));
     EXPECT_EQ(decisions({roots[1], roots[0]}), "undecided keep discard ");
     EXPECT_EQ(decisions({roots[0]}), none);
     // The name must stay the same across versions, or saved marks would be lost.
@@ -193,7 +195,10 @@ TEST_F(ApplyTest, VerifiedDuplicatesGoToTheDesktopTrashInTheBackground) {
     EXPECT_EQ(item("a.jpg").state, State::trashed);
     EXPECT_EQ(item("c.jpg").state, State::kept);
     EXPECT_EQ(item("d.jpg").state, State::pending);
-    EXPECT_EQ(ReviewState::read(*session.stateURL())->size(), 2u) << "trashed pairs stay marked";
+    EXPECT_TRUE(waitUntil([&] {
+        const auto saved = ReviewState::read(*session.stateURL());
+        return saved && saved->size() == 2u;
+    })) << "trashed pairs stay marked";
 }
 
 TEST_F(ApplyTest, EveryFailureLeavesItsDuplicateInPlaceWithTheReason) {
@@ -282,7 +287,9 @@ TEST_F(ManifestReviewTest, KeepPutsTheFileBackDiscardTrashesTheCopyAndMarksStayB
     EXPECT_EQ(session.item(records[1].to)->state, State::trashed);
     EXPECT_FALSE(fs::exists(records[1].to));
     EXPECT_TRUE(fs::exists(records[1].verifiedAgainst));
-    ReviewSession reopened; // the marks are saved beside the manifest
+    // The marks are saved beside the manifest.
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(*session.stateURL()); }));
+    ReviewSession reopened;
     reopened.load(manifest);
     EXPECT_EQ(reopened.item(records[0].to)->decision, Decision::keep);
     EXPECT_EQ(reopened.item(records[0].to)->state, State::restored);
