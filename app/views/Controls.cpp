@@ -14,7 +14,7 @@ namespace quillmere {
 
 Spinner::Spinner(int size, QWidget* parent) : QWidget(parent) {
     setFixedSize(size, size);
-    timer_.setInterval(80);
+    timer_.setInterval(stepInterval);
     connect(&timer_, &QTimer::timeout, this, [this] {
         step_ = (step_ + 1) % 12;
         update();

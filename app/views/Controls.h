@@ -17,6 +17,9 @@ class Spinner : public QWidget {
     Q_OBJECT
 
   public:
+    /// Milliseconds from one spoke to the next.
+    static constexpr int stepInterval = 80;
+
     /// `size` is the diameter in points.
     explicit Spinner(int size, QWidget* parent = nullptr);
 

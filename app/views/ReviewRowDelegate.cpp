@@ -67,7 +67,20 @@ void drawLine(QPainter& painter, const QRect& box, const QFont& font, const QCol
 ReviewRowDelegate::ReviewRowDelegate(ReviewSession& session, QObject* parent,
                                      ThumbnailLoader* loader)
     : QStyledItemDelegate(parent), session_(session),
-      loader_(loader ? *loader : ThumbnailLoader::shared()) {}
+      loader_(loader ? *loader : ThumbnailLoader::shared()) {
+    spin_.setInterval(Spinner::stepInterval);
+    connect(&spin_, &QTimer::timeout, this, [this] {
+        if (requested_.isEmpty() || !spinning_) {
+            spin_.stop();
+            return;
+        }
+        spinStep_ = (spinStep_ + 1) % 12;
+        if (auto* list = qobject_cast<QAbstractItemView*>(spinning_.data()))
+            list->viewport()->update();
+        else
+            spinning_->update();
+    });
+}
 
 QString ReviewRowDelegate::helpText(const ReviewItem& item) {
     if (item.state == ReviewItem::State::failed)
@@ -207,7 +220,7 @@ void ReviewRowDelegate::paintThumbnail(QPainter& painter, const QRect& frame, co
                            Palette::color(Palette::Role::tertiary, palette));
         else
             Spinner::paintSpokes(painter, QRectF(frame).adjusted(15, 15, -15, -15),
-                                 palette.color(QPalette::WindowText), 0);
+                                 palette.color(QPalette::WindowText), spinStep_);
     }
     painter.restore();
 }
@@ -226,6 +239,9 @@ const QImage* ReviewRowDelegate::thumbnail(const QString& path, const QModelInde
     requested_.insert(path);
     auto* self = const_cast<ReviewRowDelegate*>(this);
     QPointer<QWidget> target(const_cast<QWidget*>(view));
+    self->spinning_ = target;
+    if (!spin_.isActive())
+        self->spin_.start();
     const QPersistentModelIndex row(index);
     loader_.image(path, thumbnailSize, PreviewImage::scale, self,
                   [self, path, target, row](const QImage& image) {

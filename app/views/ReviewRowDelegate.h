@@ -9,8 +9,10 @@
 
 #include <QHash>
 #include <QImage>
+#include <QPointer>
 #include <QSet>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <optional>
 
 namespace quillmere {
@@ -70,6 +72,10 @@ class ReviewRowDelegate : public QStyledItemDelegate {
     /// failure is retried when the row is painted again; the pictures themselves live only in
     /// the loader's cache.
     mutable QHash<QString, bool> failed_;
+    /// Turns the spinners of rows whose pictures are being made, in the list that shows them.
+    QTimer spin_;
+    int spinStep_ = 0;
+    QPointer<QWidget> spinning_;
 };
 
 } // namespace quillmere
