@@ -4,13 +4,16 @@
 # manifests and journals a set-aside leaves in a _duplicates_review folder, and folders to reach
 # one.
 
-# Keeps the manifests and journals among the files _filedir found: other JSON files, such as the
-# app's review state beside a manifest, are not something --undo can read.
+# Keeps the folders and the manifests and journals among what _filedir found: other JSON files,
+# such as the app's review state beside a manifest, are not something --undo can read.
 _quillmere_keep_manifests() {
-    local entry kept=()
+    local entry path kept=()
     for entry in "${COMPREPLY[@]}"; do
+        path=$entry
+        __expand_tilde_by_ref path
         case ${entry##*/} in
         _quillmere_manifest_*.json | _quillmere_journal_*.jsonl) kept+=("$entry") ;;
+        *) [[ -d $path ]] && kept+=("$entry") ;;
         esac
     done
     COMPREPLY=("${kept[@]}")
