@@ -81,7 +81,8 @@ _quillmere() {
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--include --out --move --yes --undo --quiet -h --help' -- "$cur"))
+        local options='--include --out --move --yes --undo --quiet -h --help'
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return
     fi
     _filedir -d
