@@ -31,10 +31,10 @@ OPTIONS
   -h, --help           This message.
 
 EXAMPLES
-  quillmere "/Volumes/Extreme Pro" --include Photos --include Video --include 2026
-  quillmere "/Volumes/Extreme Pro" "/Volumes/Backup" --move
-  quillmere ~/Pictures "/Volumes/Extreme Pro" ~/Library/Mobile\ Documents/com~apple~CloudDocs
-  quillmere --undo "/Volumes/Extreme Pro/_duplicates_review/_quillmere_manifest_*.json"
+  quillmere "/media/$USER/Extreme Pro" --include Photos --include Video --include 2026
+  quillmere "/media/$USER/Extreme Pro" "/media/$USER/Backup" --move
+  quillmere ~/Pictures "/media/$USER/Extreme Pro" ~/Downloads
+  quillmere --undo "/media/$USER/Extreme Pro/_duplicates_review/_quillmere_manifest_*.json"
 
 Passing more than one folder finds duplicates across all of them, not just
 within each one on its own. Without --move the scan is read-only. With
