@@ -116,7 +116,7 @@ std::string ScanRun::summary(const ScanResult& result, const std::string& report
     if (result.unreadableFiles > 0)
         out += "Unreadable (skipped): " + std::to_string(result.unreadableFiles) + "\n";
     if (result.notDownloadedFiles > 0)
-        out += "In iCloud, not here : " + std::to_string(result.notDownloadedFiles) +
+        out += "In cloud storage, not here : " + std::to_string(result.notDownloadedFiles) +
                " (skipped, reading downloads them)\n";
     if (result.filesRejectedByVerification > 0)
         out += "Rejected by verify  : " + std::to_string(result.filesRejectedByVerification) + "\n";

@@ -173,7 +173,7 @@ std::string text(const ScanResult& result) {
     if (result.unreadableFiles > 0)
         out += "Unreadable (skipped): " + grouped(result.unreadableFiles) + "\n";
     if (result.notDownloadedFiles > 0)
-        out += "In iCloud, not here : " + grouped(result.notDownloadedFiles) +
+        out += "In cloud storage, not here : " + grouped(result.notDownloadedFiles) +
                "  (reading one would download it, so they were skipped)\n";
     if (result.filesRejectedByVerification > 0)
         out += "Rejected by verify  : " + grouped(result.filesRejectedByVerification) +

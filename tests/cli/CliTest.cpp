@@ -133,7 +133,7 @@ TEST(ScanRunTest, SummaryShowsEachOptionalCountOnlyWhenThereIsOne) {
               counts +
                   "2\nRedundant files     : 3\nReclaimable         : 3.0 MB\n"
                   "Unreadable (skipped): 1\n"
-                  "In iCloud, not here : 2 (skipped, reading downloads them)\n"
+                  "In cloud storage, not here : 2 (skipped, reading downloads them)\n"
                   "Rejected by verify  : 3\n"
                   "Names not UTF-8     : 4 (skipped, such paths cannot be reported)\n" +
                   reports);

@@ -80,7 +80,8 @@ TEST(ReportWriterTest, WholeReportAndItsCountLines) {
     EXPECT_NE(ReportWriter::text(counts).find(
                   "Reclaimable         : 0.0 B (0 bytes)\n"
                   "Unreadable (skipped): 1,234\n"
-                  "In iCloud, not here : 2  (reading one would download it, so they were skipped)\n"
+                  "In cloud storage, not here : 2  (reading one would download it, so they were "
+                  "skipped)\n"
                   "Rejected by verify  : 3  (looked identical, differed on full compare)\n"
                   "Names not UTF-8     : 4,567  (such paths cannot be written here, so they were "
                   "skipped)\n\nBreakdown\n"),
