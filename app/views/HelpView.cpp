@@ -234,7 +234,8 @@ QWidget* page() {
              "It lives inside this app. To put it on your PATH, choose **Quillmere → Install "
              "Command Line Tool…**, which links it into `/usr/local/bin` and will ask for your "
              "password. Then open a new terminal window:")),
-         new CodeBlock(QStringLiteral("quillmere ~/Pictures \"/Volumes/Extreme Pro\""), nullptr),
+         new CodeBlock(QStringLiteral("quillmere ~/Pictures \"/media/$USER/Extreme Pro\""),
+                       nullptr),
          helpText(QStringLiteral("Run `quillmere --help` for the full list of options."))}));
     layout->addStretch(1);
     return content;

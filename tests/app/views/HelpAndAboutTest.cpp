@@ -51,7 +51,7 @@ TEST(HelpViewTest, SectionsParagraphsKeysAndCommandInOrder) {
                            "Keep both, leave them where they are", "U",
                            "Clear the mark on this pair", "↓", "Next pair", "↑", "Previous pair"}));
     EXPECT_EQ(labelTexts(view, "codeBlock"),
-              QStringList{"quillmere ~/Pictures \"/Volumes/Extreme Pro\""});
+              QStringList{"quillmere ~/Pictures \"/media/$USER/Extreme Pro\""});
 }
 
 TEST(AboutViewTest, TextsInOrderWithTheVersionLine) {
