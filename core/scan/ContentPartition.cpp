@@ -6,6 +6,10 @@
 // an equivalence, the buckets are exactly those of comparing every file with the first member of
 // each earlier bucket: the classes of identical files, ordered by their first file, each file in
 // input order; a file that cannot be read to the end is alone in its bucket.
+//
+// Large blocks are compared where they lie in the page cache (mapped) rather than copied out of
+// it; a block whose mapped bytes vanish under the comparison is read again, so a file cut short
+// meanwhile ends as a short read, as it would have without the mapping.
 #include "scan/DuplicateScanner.h"
 #include "scan/FileReading.h"
 
@@ -13,8 +17,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <string_view>
+#include <sys/stat.h>
 #include <unordered_map>
 
 namespace quillmere {
@@ -23,10 +29,17 @@ namespace {
 
 using FileReading::Descriptor;
 
-// Buffer memory one partition may use, shared by the members of the group being read.
+// Buffer memory one partition may use, shared by the members of the group being read; mapped
+// blocks count against it too, as their pages count towards the process's memory.
 constexpr std::int64_t bufferBudget = 4 * 1024 * 1024;
 constexpr std::int64_t firstBlock = 4096;
 constexpr std::int64_t largestBlock = 256 * 1024;
+// Mapping a block costs a few system calls; from this length on that is cheaper than the copy.
+constexpr std::int64_t smallestMappedBlock = 64 * 1024;
+// Mapped blocks never cross a multiple of this length, so that once the comparison is past the
+// first ones, each is one aligned 2 MiB stretch: where the page cache holds the file in 2 MiB
+// folios, the kernel maps each with a single entry instead of 512.
+constexpr std::int64_t largestMappedBlock = 2 * 1024 * 1024;
 constexpr std::int64_t prefetchSpan = 4 * 1024 * 1024;
 // Larger groups reopen their files for every block instead of holding a descriptor each.
 constexpr std::size_t mostOpenFiles = 64;
@@ -43,13 +56,14 @@ class Partition {
   public:
     explicit Partition(std::vector<Member>& members) : members_(members) {}
 
-    // Classes of member indices, identical files together; unreadable members are left out and
-    // flagged.
-    std::vector<std::vector<std::size_t>> classes() {
-        std::vector<std::size_t> all(members_.size());
-        for (std::size_t i = 0; i < all.size(); ++i)
-            all[i] = i;
-        std::vector<Pending> work{{std::move(all), 0, firstBlock}};
+    // Classes of the given members, identical bytes together, from `begin` to the end of each file
+    // or, if given, to `end`: then a member that cannot be read up to there is unreadable, as is
+    // one that fails to read anywhere. Unreadable members are left out and flagged.
+    std::vector<std::vector<std::size_t>> classes(std::vector<std::size_t> members,
+                                                  std::int64_t begin,
+                                                  std::optional<std::int64_t> end = {}) {
+        end_ = end;
+        std::vector<Pending> work{{std::move(members), begin, firstBlock}};
         while (!work.empty()) {
             Pending group = std::move(work.back());
             work.pop_back();
@@ -58,7 +72,7 @@ class Partition {
             else
                 step(group, work);
         }
-        return std::move(classes_);
+        return std::exchange(classes_, {});
     }
 
   private:
@@ -73,16 +87,25 @@ class Partition {
         const char* bytes;
         std::int64_t count;
     };
+    using Parts = std::vector<std::vector<const Read*>>;
 
     std::int64_t blockLength(const Pending& group) const {
+        std::int64_t expected = 0;
+        bool allOpen = true;
+        for (auto m : group.members) {
+            expected = std::max(expected, members_[m].expectedSize);
+            allOpen = allOpen && members_[m].file.valid();
+        }
+        const std::int64_t largest = allOpen ? largestMappedBlock : largestBlock;
         std::int64_t length =
             std::clamp<std::int64_t>(bufferBudget / static_cast<std::int64_t>(group.members.size()),
-                                     firstBlock, std::min(group.block, largestBlock));
+                                     firstBlock, std::min(group.block, largest));
+        if (allOpen && length >= smallestMappedBlock)
+            length = std::min(length, (group.offset / largest + 1) * largest - group.offset);
+        if (end_)
+            return std::min(length, *end_ - group.offset);
         // Files are expected to end at their enumerated size: one byte past it proves the end
         // without a block-sized buffer per member.
-        std::int64_t expected = 0;
-        for (auto m : group.members)
-            expected = std::max(expected, members_[m].expectedSize);
         if (group.offset <= expected)
             length = std::min(length, expected - group.offset + 1);
         return length;
@@ -91,64 +114,106 @@ class Partition {
     // Reads the group's next block and splits it by content.
     void step(const Pending& group, std::vector<Pending>& work) {
         const std::int64_t length = blockLength(group);
-        thread_local std::vector<char> buffer;
-        buffer.resize(static_cast<std::size_t>(length) * group.members.size());
-
         std::vector<Read> reads;
-        reads.reserve(group.members.size());
-        for (std::size_t slot = 0; slot < group.members.size(); ++slot) {
-            const std::size_t m = group.members[slot];
-            char* bytes = buffer.data() + slot * static_cast<std::size_t>(length);
-            const std::int64_t count = readBlock(members_[m], bytes, length, group.offset);
-            if (count < 0)
-                members_[m].unreadable = true;
-            else
-                reads.push_back({m, bytes, count});
-        }
+        std::vector<FileReading::MappedStretch> mapped;
+        std::optional<Parts> parts;
+        if (length >= smallestMappedBlock)
+            parts = split(readAll(group, length, reads, &mapped));
+        // A mapped block that vanished under the comparison is read as if it had never been
+        // mapped: a file cut short ends in a short read.
+        if (!parts)
+            parts = split(readAll(group, length, reads, nullptr));
 
-        for (auto& part : split(reads)) {
+        for (auto& part : *parts) {
             const std::int64_t count = part.front()->count;
             std::vector<std::size_t> ids;
             ids.reserve(part.size());
             for (const Read* read : part)
                 ids.push_back(read->member);
-            // A short block means the end of the file: these all ended together.
-            if (count < length || ids.size() == 1)
+            // A short block means the end of the file (or of the stretch): these all ended
+            // together.
+            const bool ended = count < length || (end_ && group.offset + count == *end_);
+            if (ended || ids.size() == 1)
                 classes_.push_back(std::move(ids));
             else
-                work.push_back({std::move(ids), group.offset + count, length * 16});
+                work.push_back({std::move(ids), group.offset + count,
+                                end_ ? *end_ - group.offset - count : length * 16});
         }
     }
 
-    // Groups equal reads, in order of first appearance. Few members are compared directly; many
-    // are looked up by a hash of their bytes first, so a large group of different files costs one
-    // pass rather than a comparison per pair.
-    static std::vector<std::vector<const Read*>> split(const std::vector<Read>& reads) {
+    // One block of every member of the group, mapped where `mapped` is given and that works, read
+    // into this worker's buffer otherwise.
+    const std::vector<Read>& readAll(const Pending& group, std::int64_t length,
+                                     std::vector<Read>& reads,
+                                     std::vector<FileReading::MappedStretch>* mapped) {
+        thread_local std::vector<char> buffer;
+        reads.clear();
+        reads.reserve(group.members.size());
+        if (mapped)
+            mapped->reserve(group.members.size());
+        for (std::size_t slot = 0; slot < group.members.size(); ++slot) {
+            Member& member = members_[group.members[slot]];
+            std::int64_t count = -1;
+            const char* bytes = nullptr;
+            if (mapped && member.file.valid()) {
+                prefetch(member, group.offset, length);
+                const auto& stretch = mapped->emplace_back(member.file.get(), group.offset, length);
+                bytes = stretch.bytes();
+                count = stretch.count();
+            }
+            if (count < 0) {
+                const auto needed = static_cast<std::size_t>(length) * group.members.size();
+                if (buffer.size() < needed)
+                    buffer.resize(needed);
+                char* into = buffer.data() + slot * static_cast<std::size_t>(length);
+                count = readBlock(member, into, length, group.offset);
+                bytes = into;
+            }
+            if (count < 0 || (end_ && count < length))
+                member.unreadable = true;
+            else
+                reads.push_back({group.members[slot], bytes, count});
+        }
+        return reads;
+    }
+
+    // Groups equal reads, in order of first appearance; nothing when mapped bytes vanished. Few
+    // members are compared directly; many are looked up by a hash of their bytes first, so a large
+    // group of different files costs one pass rather than a comparison per pair.
+    static std::optional<Parts> split(const std::vector<Read>& reads) {
         constexpr std::size_t fewMembers = 8;
-        std::vector<std::vector<const Read*>> parts;
+        Parts parts;
         std::unordered_multimap<std::size_t, std::size_t> partsByHash;
         const bool hashed = reads.size() > fewMembers;
         for (const auto& read : reads) {
+            bool vanished = false;
             auto sameAs = [&](std::size_t part) {
                 const Read& representative = *parts[part].front();
-                return representative.count == read.count &&
-                       std::memcmp(representative.bytes, read.bytes,
-                                   static_cast<std::size_t>(read.count)) == 0;
+                if (representative.count != read.count)
+                    return false;
+                const auto equal =
+                    FileReading::equalBytes(representative.bytes, read.bytes, read.count);
+                vanished = vanished || !equal;
+                return equal.value_or(false);
             };
             std::optional<std::size_t> match;
             std::size_t hash = 0;
             if (hashed) {
-                hash = std::hash<std::string_view>()(
-                    std::string_view(read.bytes, static_cast<std::size_t>(read.count)));
+                const auto digest = FileReading::hashBytes(read.bytes, read.count);
+                if (!digest)
+                    return std::nullopt;
+                hash = *digest;
                 const auto [first, last] = partsByHash.equal_range(hash);
-                for (auto entry = first; entry != last && !match; ++entry)
+                for (auto entry = first; entry != last && !match && !vanished; ++entry)
                     if (sameAs(entry->second))
                         match = entry->second;
             } else {
-                for (std::size_t part = 0; part < parts.size() && !match; ++part)
+                for (std::size_t part = 0; part < parts.size() && !match && !vanished; ++part)
                     if (sameAs(part))
                         match = part;
             }
+            if (vanished)
+                return std::nullopt;
             if (match) {
                 parts[*match].push_back(&read);
             } else {
@@ -160,18 +225,21 @@ class Partition {
         return parts;
     }
 
+    // Asks for the next stretch while this one is compared, so that a cold disk always has work
+    // queued; members are read in turn and would otherwise wait one by one.
+    static void prefetch(Member& member, std::int64_t offset, std::int64_t length) {
+        if (length >= largestBlock && offset + length > member.prefetchedUntil - prefetchSpan / 2) {
+            member.prefetchedUntil = std::max(member.prefetchedUntil, offset + length);
+            ::posix_fadvise(member.file.get(), member.prefetchedUntil, prefetchSpan,
+                            POSIX_FADV_WILLNEED);
+            member.prefetchedUntil += prefetchSpan;
+        }
+    }
+
     static std::int64_t readBlock(Member& member, char* bytes, std::int64_t length,
                                   std::int64_t offset) {
         if (member.file.valid()) {
-            // Ask for the next stretch while this one is compared, so that a cold disk always
-            // has work queued; members are read in turn and would otherwise wait one by one.
-            if (length == largestBlock &&
-                offset + length > member.prefetchedUntil - prefetchSpan / 2) {
-                member.prefetchedUntil = std::max(member.prefetchedUntil, offset + length);
-                ::posix_fadvise(member.file.get(), member.prefetchedUntil, prefetchSpan,
-                                POSIX_FADV_WILLNEED);
-                member.prefetchedUntil += prefetchSpan;
-            }
+            prefetch(member, offset, length);
             return FileReading::fill(member.file.get(), bytes, length, offset);
         }
         const Descriptor file(
@@ -180,13 +248,25 @@ class Partition {
     }
 
     std::vector<Member>& members_;
+    std::optional<std::int64_t> end_;
     std::vector<std::vector<std::size_t>> classes_;
 };
+
+// The signature of a file still at its enumerated size covers its first and last blockSize bytes;
+// a file that parted from the others in its first bytes is not read further, so its size alone
+// shows whether a signature could have been computed.
+bool reachesItsSize(const Member& member) {
+    struct stat status;
+    const bool known = member.file.valid() ? ::fstat(member.file.get(), &status) == 0
+                                           : ::lstat(member.path->c_str(), &status) == 0;
+    return known && status.st_size >= member.expectedSize;
+}
 
 } // namespace
 
 DuplicateScanner::ContentClasses
-DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Cluster& cluster) {
+DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Cluster& cluster,
+                                 Extent extent) {
     // Entries with the same path text are one file and share a class without being read.
     std::vector<Member> members;
     std::vector<Cluster> entriesOf;
@@ -201,14 +281,45 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
     }
     if (members.size() == 1)
         return {{cluster}, {}};
+    // Signatures read two places of each file: no read-ahead into the middle.
+    const auto access = extent == Extent::signedBytes ? FileReading::Access::random
+                                                      : FileReading::Access::sequential;
+    const std::int64_t head =
+        extent == Extent::signedBytes ? ContentSignature::blockSize : firstBlock;
     if (members.size() <= mostOpenFiles) {
         for (auto& member : members)
-            member.file = Descriptor(FileReading::open(
-                *member.path, FileReading::Access::sequential, member.expectedSize));
+            member.file = Descriptor(FileReading::open(*member.path, access, member.expectedSize));
         // Queue every member's first block before reading any: a cold disk serves them together.
         for (auto& member : members)
             if (member.file.valid())
-                ::posix_fadvise(member.file.get(), 0, firstBlock, POSIX_FADV_WILLNEED);
+                ::posix_fadvise(member.file.get(), 0, head, POSIX_FADV_WILLNEED);
+    }
+
+    std::vector<std::size_t> all(members.size());
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    Partition partition(members);
+    std::vector<std::vector<std::size_t>> memberClasses;
+    if (extent == Extent::whole) {
+        memberClasses = partition.classes(std::move(all), 0);
+    } else {
+        // Files of a cluster have one size; head first, then the tail of those still together.
+        const std::int64_t size = members.front().expectedSize;
+        const std::int64_t block = ContentSignature::blockSize;
+        for (auto& heads : partition.classes(std::move(all), 0, block)) {
+            if (heads.size() == 1) {
+                if (reachesItsSize(members[heads.front()]))
+                    memberClasses.push_back(std::move(heads));
+                else
+                    members[heads.front()].unreadable = true;
+                continue;
+            }
+            for (const std::size_t m : heads)
+                if (members[m].file.valid())
+                    ::posix_fadvise(members[m].file.get(), size - block, block,
+                                    POSIX_FADV_WILLNEED);
+            for (auto& tails : partition.classes(std::move(heads), size - block, size))
+                memberClasses.push_back(std::move(tails));
+        }
     }
 
     // Positions within the cluster, so that classes and their files keep the cluster's order.
@@ -222,7 +333,7 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
     };
 
     ContentClasses result;
-    for (const auto& memberClass : Partition(members).classes()) {
+    for (const auto& memberClass : memberClasses) {
         Cluster entries;
         for (auto m : memberClass)
             entries.insert(entries.end(), entriesOf[m].begin(), entriesOf[m].end());
@@ -240,7 +351,7 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
 
 std::vector<DuplicateScanner::Cluster>
 DuplicateScanner::partitionCluster(const std::vector<MediaFile>& files, const Cluster& cluster) {
-    ContentClasses content = contentClasses(files, cluster);
+    ContentClasses content = contentClasses(files, cluster, Extent::whole);
     // An unreadable file matches nothing: a bucket of its own, in its place among the others.
     std::vector<Cluster> buckets = std::move(content.classes);
     for (auto& entries : content.unreadable)
