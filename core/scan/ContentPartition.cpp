@@ -282,17 +282,25 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
     if (members.size() == 1)
         return {{cluster}, {}};
     // Signatures read two places of each file: no read-ahead into the middle.
-    const auto access = extent == Extent::signedBytes ? FileReading::Access::random
-                                                      : FileReading::Access::sequential;
-    const std::int64_t head =
-        extent == Extent::signedBytes ? ContentSignature::blockSize : firstBlock;
+    const bool signedBytes = extent == Extent::signedBytes;
+    const std::int64_t block = ContentSignature::blockSize;
     if (members.size() <= mostOpenFiles) {
         for (auto& member : members)
-            member.file = Descriptor(FileReading::open(*member.path, access, member.expectedSize));
-        // Queue every member's first block before reading any: a cold disk serves them together.
-        for (auto& member : members)
-            if (member.file.valid())
-                ::posix_fadvise(member.file.get(), 0, head, POSIX_FADV_WILLNEED);
+            member.file = Descriptor(FileReading::open(
+                *member.path,
+                signedBytes ? FileReading::Access::random : FileReading::Access::sequential,
+                member.expectedSize));
+        // Queue what every member will need first before reading any: a cold disk serves them
+        // together. For signatures that is the head and the tail, as most members go on to both.
+        for (auto& member : members) {
+            if (!member.file.valid())
+                continue;
+            ::posix_fadvise(member.file.get(), 0, signedBytes ? block : firstBlock,
+                            POSIX_FADV_WILLNEED);
+            if (signedBytes)
+                ::posix_fadvise(member.file.get(), member.expectedSize - block, block,
+                                POSIX_FADV_WILLNEED);
+        }
     }
 
     std::vector<std::size_t> all(members.size());
@@ -304,7 +312,6 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
     } else {
         // Files of a cluster have one size; head first, then the tail of those still together.
         const std::int64_t size = members.front().expectedSize;
-        const std::int64_t block = ContentSignature::blockSize;
         for (auto& heads : partition.classes(std::move(all), 0, block)) {
             if (heads.size() == 1) {
                 if (reachesItsSize(members[heads.front()]))
@@ -313,10 +320,6 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
                     members[heads.front()].unreadable = true;
                 continue;
             }
-            for (const std::size_t m : heads)
-                if (members[m].file.valid())
-                    ::posix_fadvise(members[m].file.get(), size - block, block,
-                                    POSIX_FADV_WILLNEED);
             for (auto& tails : partition.classes(std::move(heads), size - block, size))
                 memberClasses.push_back(std::move(tails));
         }
