@@ -40,9 +40,7 @@ bool busErrorsCaught() {
     static const bool installed = [] {
         struct sigaction action {};
         action.sa_sigaction = onBusError;
-        // SA_NODEFER leaves SIGBUS unblocked after the jump, so the jump need not restore the mask
-        // (which would cost a system call per comparison).
-        action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigemptyset(&action.sa_mask);
         return ::sigaction(SIGBUS, &action, &previousBusError) == 0;
     }();
@@ -51,9 +49,15 @@ bool busErrorsCaught() {
 
 // Runs body(context), which must own nothing that needs destroying: a fault leaves it midway.
 bool withoutBusError(void (*body)(void*), void* context) {
+    // The signal mask is not saved here, which would cost a system call per comparison; the jump
+    // leaves SIGBUS blocked, as it is while its handler runs, and only then is it unblocked.
     sigjmp_buf start;
     if (sigsetjmp(start, 0) != 0) {
         comparisonStart = nullptr;
+        sigset_t busError;
+        sigemptyset(&busError);
+        sigaddset(&busError, SIGBUS);
+        ::pthread_sigmask(SIG_UNBLOCK, &busError, nullptr);
         return false;
     }
     comparisonStart = &start;
