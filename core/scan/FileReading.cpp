@@ -154,6 +154,8 @@ MappedStretch::MappedStretch(int fd, std::int64_t offset, std::int64_t length) {
         return;
     const std::int64_t count = std::clamp<std::int64_t>(status.st_size - offset, 0, length);
     if (count == 0) {
+        static const char nothing = 0;
+        bytes_ = &nothing; // never null, even for no bytes: memcmp does not take null
         count_ = 0;
         return;
     }
