@@ -6,10 +6,6 @@
 // an equivalence, the buckets are exactly those of comparing every file with the first member of
 // each earlier bucket: the classes of identical files, ordered by their first file, each file in
 // input order; a file that cannot be read to the end is alone in its bucket.
-//
-// Large blocks are compared where they lie in the page cache (mapped) rather than copied out of
-// it; a block whose mapped bytes vanish under the comparison is read again, so a file cut short
-// meanwhile ends as a short read, as it would have without the mapping.
 #include "scan/DuplicateScanner.h"
 #include "scan/FileReading.h"
 
@@ -29,17 +25,10 @@ namespace {
 
 using FileReading::Descriptor;
 
-// Buffer memory one partition may use, shared by the members of the group being read; mapped
-// blocks count against it too, as their pages count towards the process's memory.
+// Buffer memory one partition may use, shared by the members of the group being read.
 constexpr std::int64_t bufferBudget = 4 * 1024 * 1024;
 constexpr std::int64_t firstBlock = 4096;
 constexpr std::int64_t largestBlock = 256 * 1024;
-// Mapping a block costs a few system calls; from this length on that is cheaper than the copy.
-constexpr std::int64_t smallestMappedBlock = 64 * 1024;
-// Mapped blocks never cross a multiple of this length, so that once the comparison is past the
-// first ones, each is one aligned 2 MiB stretch: where the page cache holds the file in 2 MiB
-// folios, the kernel maps each with a single entry instead of 512.
-constexpr std::int64_t largestMappedBlock = 2 * 1024 * 1024;
 constexpr std::int64_t prefetchSpan = 4 * 1024 * 1024;
 // Larger groups reopen their files for every block instead of holding a descriptor each.
 constexpr std::size_t mostOpenFiles = 64;
@@ -87,25 +76,18 @@ class Partition {
         const char* bytes;
         std::int64_t count;
     };
-    using Parts = std::vector<std::vector<const Read*>>;
 
     std::int64_t blockLength(const Pending& group) const {
-        std::int64_t expected = 0;
-        bool allOpen = true;
-        for (auto m : group.members) {
-            expected = std::max(expected, members_[m].expectedSize);
-            allOpen = allOpen && members_[m].file.valid();
-        }
-        const std::int64_t largest = allOpen ? largestMappedBlock : largestBlock;
         std::int64_t length =
             std::clamp<std::int64_t>(bufferBudget / static_cast<std::int64_t>(group.members.size()),
-                                     firstBlock, std::min(group.block, largest));
-        if (allOpen && length >= smallestMappedBlock)
-            length = std::min(length, (group.offset / largest + 1) * largest - group.offset);
+                                     firstBlock, std::min(group.block, largestBlock));
         if (end_)
             return std::min(length, *end_ - group.offset);
         // Files are expected to end at their enumerated size: one byte past it proves the end
         // without a block-sized buffer per member.
+        std::int64_t expected = 0;
+        for (auto m : group.members)
+            expected = std::max(expected, members_[m].expectedSize);
         if (group.offset <= expected)
             length = std::min(length, expected - group.offset + 1);
         return length;
@@ -114,17 +96,22 @@ class Partition {
     // Reads the group's next block and splits it by content.
     void step(const Pending& group, std::vector<Pending>& work) {
         const std::int64_t length = blockLength(group);
-        std::vector<Read> reads;
-        std::vector<FileReading::MappedStretch> mapped;
-        std::optional<Parts> parts;
-        if (length >= smallestMappedBlock)
-            parts = split(readAll(group, length, reads, &mapped));
-        // A mapped block that vanished under the comparison is read as if it had never been
-        // mapped: a file cut short ends in a short read.
-        if (!parts)
-            parts = split(readAll(group, length, reads, nullptr));
+        thread_local std::vector<char> buffer;
+        buffer.resize(static_cast<std::size_t>(length) * group.members.size());
 
-        for (auto& part : *parts) {
+        std::vector<Read> reads;
+        reads.reserve(group.members.size());
+        for (std::size_t slot = 0; slot < group.members.size(); ++slot) {
+            const std::size_t m = group.members[slot];
+            char* bytes = buffer.data() + slot * static_cast<std::size_t>(length);
+            const std::int64_t count = readBlock(members_[m], bytes, length, group.offset);
+            if (count < 0 || (end_ && count < length))
+                members_[m].unreadable = true;
+            else
+                reads.push_back({m, bytes, count});
+        }
+
+        for (auto& part : split(reads)) {
             const std::int64_t count = part.front()->count;
             std::vector<std::size_t> ids;
             ids.reserve(part.size());
@@ -141,79 +128,35 @@ class Partition {
         }
     }
 
-    // One block of every member of the group, mapped where `mapped` is given and that works, read
-    // into this worker's buffer otherwise.
-    const std::vector<Read>& readAll(const Pending& group, std::int64_t length,
-                                     std::vector<Read>& reads,
-                                     std::vector<FileReading::MappedStretch>* mapped) {
-        thread_local std::vector<char> buffer;
-        reads.clear();
-        reads.reserve(group.members.size());
-        if (mapped)
-            mapped->reserve(group.members.size());
-        for (std::size_t slot = 0; slot < group.members.size(); ++slot) {
-            Member& member = members_[group.members[slot]];
-            std::int64_t count = -1;
-            const char* bytes = nullptr;
-            if (mapped && member.file.valid()) {
-                prefetch(member, group.offset, length);
-                const auto& stretch = mapped->emplace_back(member.file.get(), group.offset, length);
-                bytes = stretch.bytes();
-                count = stretch.count();
-            }
-            if (count < 0) {
-                const auto needed = static_cast<std::size_t>(length) * group.members.size();
-                if (buffer.size() < needed)
-                    buffer.resize(needed);
-                char* into = buffer.data() + slot * static_cast<std::size_t>(length);
-                count = readBlock(member, into, length, group.offset);
-                bytes = into;
-            }
-            if (count < 0 || (end_ && count < length))
-                member.unreadable = true;
-            else
-                reads.push_back({group.members[slot], bytes, count});
-        }
-        return reads;
-    }
-
-    // Groups equal reads, in order of first appearance; nothing when mapped bytes vanished. Few
-    // members are compared directly; many are looked up by a hash of their bytes first, so a large
-    // group of different files costs one pass rather than a comparison per pair.
-    static std::optional<Parts> split(const std::vector<Read>& reads) {
+    // Groups equal reads, in order of first appearance. Few members are compared directly; many
+    // are looked up by a hash of their bytes first, so a large group of different files costs one
+    // pass rather than a comparison per pair.
+    static std::vector<std::vector<const Read*>> split(const std::vector<Read>& reads) {
         constexpr std::size_t fewMembers = 8;
-        Parts parts;
+        std::vector<std::vector<const Read*>> parts;
         std::unordered_multimap<std::size_t, std::size_t> partsByHash;
         const bool hashed = reads.size() > fewMembers;
         for (const auto& read : reads) {
-            bool vanished = false;
             auto sameAs = [&](std::size_t part) {
                 const Read& representative = *parts[part].front();
-                if (representative.count != read.count)
-                    return false;
-                const auto equal =
-                    FileReading::equalBytes(representative.bytes, read.bytes, read.count);
-                vanished = vanished || !equal;
-                return equal.value_or(false);
+                return representative.count == read.count &&
+                       std::memcmp(representative.bytes, read.bytes,
+                                   static_cast<std::size_t>(read.count)) == 0;
             };
             std::optional<std::size_t> match;
             std::size_t hash = 0;
             if (hashed) {
-                const auto digest = FileReading::hashBytes(read.bytes, read.count);
-                if (!digest)
-                    return std::nullopt;
-                hash = *digest;
+                hash = std::hash<std::string_view>()(
+                    std::string_view(read.bytes, static_cast<std::size_t>(read.count)));
                 const auto [first, last] = partsByHash.equal_range(hash);
-                for (auto entry = first; entry != last && !match && !vanished; ++entry)
+                for (auto entry = first; entry != last && !match; ++entry)
                     if (sameAs(entry->second))
                         match = entry->second;
             } else {
-                for (std::size_t part = 0; part < parts.size() && !match && !vanished; ++part)
+                for (std::size_t part = 0; part < parts.size() && !match; ++part)
                     if (sameAs(part))
                         match = part;
             }
-            if (vanished)
-                return std::nullopt;
             if (match) {
                 parts[*match].push_back(&read);
             } else {
@@ -225,21 +168,18 @@ class Partition {
         return parts;
     }
 
-    // Asks for the next stretch while this one is compared, so that a cold disk always has work
-    // queued; members are read in turn and would otherwise wait one by one.
-    static void prefetch(Member& member, std::int64_t offset, std::int64_t length) {
-        if (length >= largestBlock && offset + length > member.prefetchedUntil - prefetchSpan / 2) {
-            member.prefetchedUntil = std::max(member.prefetchedUntil, offset + length);
-            ::posix_fadvise(member.file.get(), member.prefetchedUntil, prefetchSpan,
-                            POSIX_FADV_WILLNEED);
-            member.prefetchedUntil += prefetchSpan;
-        }
-    }
-
     static std::int64_t readBlock(Member& member, char* bytes, std::int64_t length,
                                   std::int64_t offset) {
         if (member.file.valid()) {
-            prefetch(member, offset, length);
+            // Ask for the next stretch while this one is compared, so that a cold disk always
+            // has work queued; members are read in turn and would otherwise wait one by one.
+            if (length == largestBlock &&
+                offset + length > member.prefetchedUntil - prefetchSpan / 2) {
+                member.prefetchedUntil = std::max(member.prefetchedUntil, offset + length);
+                ::posix_fadvise(member.file.get(), member.prefetchedUntil, prefetchSpan,
+                                POSIX_FADV_WILLNEED);
+                member.prefetchedUntil += prefetchSpan;
+            }
             return FileReading::fill(member.file.get(), bytes, length, offset);
         }
         const Descriptor file(

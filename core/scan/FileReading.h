@@ -1,10 +1,8 @@
 // Low-level reading shared by the signature and the byte comparisons: read-only opens that leave
-// access times alone, positional reads that retry interrupted calls, an owning descriptor, and
-// stretches of a file compared in place in the page cache instead of copied out of it.
+// access times alone, positional reads that retry interrupted calls, and an owning descriptor.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace quillmere::FileReading {
@@ -38,34 +36,5 @@ bool readExactly(int fd, char* buffer, std::int64_t n, std::int64_t offset);
 
 /// Fills the buffer from offset until it is full or the file ends: the count, or -1 on error.
 std::int64_t fill(int fd, char* buffer, std::int64_t capacity, std::int64_t offset);
-
-/// A read-only mapping of up to `length` bytes of a file from `offset`, cut at the file's end as it
-/// is when mapped. Not valid when the file cannot be mapped; it is then read instead. Its bytes may
-/// vanish while mapped (the file cut short by another program, or a failing disk): touch them
-/// only through equalBytes() and hashBytes().
-class MappedStretch {
-  public:
-    MappedStretch(int fd, std::int64_t offset, std::int64_t length);
-    ~MappedStretch();
-    MappedStretch(MappedStretch&& other) noexcept;
-    MappedStretch& operator=(MappedStretch&&) = delete;
-    MappedStretch(const MappedStretch&) = delete;
-    MappedStretch& operator=(const MappedStretch&) = delete;
-    bool valid() const { return count_ >= 0; }
-    const char* bytes() const { return bytes_; }
-    std::int64_t count() const { return count_; }
-
-  private:
-    void* base_ = nullptr;
-    std::size_t mapped_ = 0;
-    const char* bytes_ = nullptr;
-    std::int64_t count_ = -1;
-};
-
-/// Whether n bytes at a and at b are equal, or nothing when a mapped page under them is gone.
-std::optional<bool> equalBytes(const char* a, const char* b, std::int64_t n);
-
-/// A hash of n bytes, or nothing when a mapped page under them is gone.
-std::optional<std::size_t> hashBytes(const char* bytes, std::int64_t n);
 
 } // namespace quillmere::FileReading

@@ -2,7 +2,6 @@
 // report comes after the walk, the grouping report after the signatures); and a million entries.
 #include "Inventory.h"
 #include "scan/DuplicateScanner.h"
-#include "scan/FileReading.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -75,21 +74,6 @@ TEST(ScanFaultTest, FileChangedDuringTheScanIsNeverGrouped) {
             << result.filesRejectedByVerification;
         EXPECT_TRUE(readFile(fixture.a) == fixture.content);
     }
-}
-
-// The comparison reads large blocks in place, mapped. A file cut short under it takes those bytes
-// away (SIGBUS, which ends a process): the comparison must learn that they vanished and carry on.
-TEST(ScanFaultTest, FileCutShortWhileComparedInPlaceIsSeenAsChanged) {
-    const Fixture fixture(large);
-    using namespace FileReading;
-    const Descriptor a(open(fixture.a, Access::sequential)), b(open(fixture.b, Access::sequential));
-    const MappedStretch left(a.get(), 0, large), right(b.get(), 0, large);
-    ASSERT_TRUE(left.valid() && right.valid());
-    EXPECT_EQ(equalBytes(left.bytes(), right.bytes(), large), true);
-    std::filesystem::resize_file(fixture.b, 4096);
-    EXPECT_EQ(equalBytes(left.bytes(), right.bytes(), large), std::nullopt);
-    EXPECT_EQ(hashBytes(right.bytes(), large), std::nullopt);
-    EXPECT_EQ(equalBytes(left.bytes(), left.bytes(), large), true);
 }
 
 // At the walk's first report (after 4000 entries) a folder holding a pair is removed: its files
