@@ -96,8 +96,11 @@ class Partition {
     // Reads the group's next block and splits it by content.
     void step(const Pending& group, std::vector<Pending>& work) {
         const std::int64_t length = blockLength(group);
+        // Only ever grown: shrinking and growing again would zero the bytes anew for every block.
         thread_local std::vector<char> buffer;
-        buffer.resize(static_cast<std::size_t>(length) * group.members.size());
+        const auto needed = static_cast<std::size_t>(length) * group.members.size();
+        if (buffer.size() < needed)
+            buffer.resize(needed);
 
         std::vector<Read> reads;
         reads.reserve(group.members.size());
