@@ -3,9 +3,8 @@
 //   1. enumerate   walk the roots for non-empty local photos and videos (MediaEnumeration.cpp);
 //   2. distinct    keep one path per file identity, so a file is never its own duplicate;
 //   3. sizes       keep only files whose exact size occurs at least twice;
-//   4. signatures  classes of equal head and tail (the bytes the SHA-256 signature covers), found
-//   by
-//                  comparing those bytes within each size, in parallel;
+//   4. signatures  classes of equal head and tail (the bytes the SHA-256 signature covers),
+//                  found by comparing those bytes within each size, in parallel;
 //   5. cluster     group by (size, signature);
 //   6. verify      split each cluster into byte-identical buckets, in parallel;
 //   7. groups      choose the keeper of each bucket and order groups by reclaimable bytes.
