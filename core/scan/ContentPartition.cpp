@@ -13,8 +13,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <string_view>
+#include <sys/stat.h>
 #include <unordered_map>
 
 namespace quillmere {
@@ -43,13 +45,14 @@ class Partition {
   public:
     explicit Partition(std::vector<Member>& members) : members_(members) {}
 
-    // Classes of member indices, identical files together; unreadable members are left out and
-    // flagged.
-    std::vector<std::vector<std::size_t>> classes() {
-        std::vector<std::size_t> all(members_.size());
-        for (std::size_t i = 0; i < all.size(); ++i)
-            all[i] = i;
-        std::vector<Pending> work{{std::move(all), 0, firstBlock}};
+    // Classes of the given members, identical bytes together, from `begin` to the end of each file
+    // or, if given, to `end`: then a member that cannot be read up to there is unreadable, as is
+    // one that fails to read anywhere. Unreadable members are left out and flagged.
+    std::vector<std::vector<std::size_t>> classes(std::vector<std::size_t> members,
+                                                  std::int64_t begin,
+                                                  std::optional<std::int64_t> end = {}) {
+        end_ = end;
+        std::vector<Pending> work{{std::move(members), begin, firstBlock}};
         while (!work.empty()) {
             Pending group = std::move(work.back());
             work.pop_back();
@@ -58,7 +61,7 @@ class Partition {
             else
                 step(group, work);
         }
-        return std::move(classes_);
+        return std::exchange(classes_, {});
     }
 
   private:
@@ -78,6 +81,8 @@ class Partition {
         std::int64_t length =
             std::clamp<std::int64_t>(bufferBudget / static_cast<std::int64_t>(group.members.size()),
                                      firstBlock, std::min(group.block, largestBlock));
+        if (end_)
+            return std::min(length, *end_ - group.offset);
         // Files are expected to end at their enumerated size: one byte past it proves the end
         // without a block-sized buffer per member.
         std::int64_t expected = 0;
@@ -91,8 +96,11 @@ class Partition {
     // Reads the group's next block and splits it by content.
     void step(const Pending& group, std::vector<Pending>& work) {
         const std::int64_t length = blockLength(group);
+        // Only ever grown: shrinking and growing again would zero the bytes anew for every block.
         thread_local std::vector<char> buffer;
-        buffer.resize(static_cast<std::size_t>(length) * group.members.size());
+        const auto needed = static_cast<std::size_t>(length) * group.members.size();
+        if (buffer.size() < needed)
+            buffer.resize(needed);
 
         std::vector<Read> reads;
         reads.reserve(group.members.size());
@@ -100,7 +108,7 @@ class Partition {
             const std::size_t m = group.members[slot];
             char* bytes = buffer.data() + slot * static_cast<std::size_t>(length);
             const std::int64_t count = readBlock(members_[m], bytes, length, group.offset);
-            if (count < 0)
+            if (count < 0 || (end_ && count < length))
                 members_[m].unreadable = true;
             else
                 reads.push_back({m, bytes, count});
@@ -112,11 +120,14 @@ class Partition {
             ids.reserve(part.size());
             for (const Read* read : part)
                 ids.push_back(read->member);
-            // A short block means the end of the file: these all ended together.
-            if (count < length || ids.size() == 1)
+            // A short block means the end of the file (or of the stretch): these all ended
+            // together.
+            const bool ended = count < length || (end_ && group.offset + count == *end_);
+            if (ended || ids.size() == 1)
                 classes_.push_back(std::move(ids));
             else
-                work.push_back({std::move(ids), group.offset + count, length * 16});
+                work.push_back({std::move(ids), group.offset + count,
+                                end_ ? *end_ - group.offset - count : length * 16});
         }
     }
 
@@ -180,13 +191,25 @@ class Partition {
     }
 
     std::vector<Member>& members_;
+    std::optional<std::int64_t> end_;
     std::vector<std::vector<std::size_t>> classes_;
 };
+
+// The signature of a file still at its enumerated size covers its first and last blockSize bytes;
+// a file that parted from the others in its first bytes is not read further, so its size alone
+// shows whether a signature could have been computed.
+bool reachesItsSize(const Member& member) {
+    struct stat status;
+    const bool known = member.file.valid() ? ::fstat(member.file.get(), &status) == 0
+                                           : ::lstat(member.path->c_str(), &status) == 0;
+    return known && status.st_size >= member.expectedSize;
+}
 
 } // namespace
 
 DuplicateScanner::ContentClasses
-DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Cluster& cluster) {
+DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Cluster& cluster,
+                                 Extent extent) {
     // Entries with the same path text are one file and share a class without being read.
     std::vector<Member> members;
     std::vector<Cluster> entriesOf;
@@ -201,14 +224,48 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
     }
     if (members.size() == 1)
         return {{cluster}, {}};
+    // Signatures read two places of each file: no read-ahead into the middle.
+    const bool signedBytes = extent == Extent::signedBytes;
+    const std::int64_t block = ContentSignature::blockSize;
     if (members.size() <= mostOpenFiles) {
         for (auto& member : members)
             member.file = Descriptor(FileReading::open(
-                *member.path, FileReading::Access::sequential, member.expectedSize));
-        // Queue every member's first block before reading any: a cold disk serves them together.
-        for (auto& member : members)
-            if (member.file.valid())
-                ::posix_fadvise(member.file.get(), 0, firstBlock, POSIX_FADV_WILLNEED);
+                *member.path,
+                signedBytes ? FileReading::Access::random : FileReading::Access::sequential,
+                member.expectedSize));
+        // Queue what every member will need first before reading any: a cold disk serves them
+        // together. For signatures that is the head and the tail, as most members go on to both.
+        for (auto& member : members) {
+            if (!member.file.valid())
+                continue;
+            ::posix_fadvise(member.file.get(), 0, signedBytes ? block : firstBlock,
+                            POSIX_FADV_WILLNEED);
+            if (signedBytes)
+                ::posix_fadvise(member.file.get(), member.expectedSize - block, block,
+                                POSIX_FADV_WILLNEED);
+        }
+    }
+
+    std::vector<std::size_t> all(members.size());
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    Partition partition(members);
+    std::vector<std::vector<std::size_t>> memberClasses;
+    if (extent == Extent::whole) {
+        memberClasses = partition.classes(std::move(all), 0);
+    } else {
+        // Files of a cluster have one size; head first, then the tail of those still together.
+        const std::int64_t size = members.front().expectedSize;
+        for (auto& heads : partition.classes(std::move(all), 0, block)) {
+            if (heads.size() == 1) {
+                if (reachesItsSize(members[heads.front()]))
+                    memberClasses.push_back(std::move(heads));
+                else
+                    members[heads.front()].unreadable = true;
+                continue;
+            }
+            for (auto& tails : partition.classes(std::move(heads), size - block, size))
+                memberClasses.push_back(std::move(tails));
+        }
     }
 
     // Positions within the cluster, so that classes and their files keep the cluster's order.
@@ -222,7 +279,7 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
     };
 
     ContentClasses result;
-    for (const auto& memberClass : Partition(members).classes()) {
+    for (const auto& memberClass : memberClasses) {
         Cluster entries;
         for (auto m : memberClass)
             entries.insert(entries.end(), entriesOf[m].begin(), entriesOf[m].end());
@@ -240,7 +297,7 @@ DuplicateScanner::contentClasses(const std::vector<MediaFile>& files, const Clus
 
 std::vector<DuplicateScanner::Cluster>
 DuplicateScanner::partitionCluster(const std::vector<MediaFile>& files, const Cluster& cluster) {
-    ContentClasses content = contentClasses(files, cluster);
+    ContentClasses content = contentClasses(files, cluster, Extent::whole);
     // An unreadable file matches nothing: a bucket of its own, in its place among the others.
     std::vector<Cluster> buckets = std::move(content.classes);
     for (auto& entries : content.unreadable)

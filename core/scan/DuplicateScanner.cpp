@@ -3,7 +3,8 @@
 //   1. enumerate   walk the roots for non-empty local photos and videos (MediaEnumeration.cpp);
 //   2. distinct    keep one path per file identity, so a file is never its own duplicate;
 //   3. sizes       keep only files whose exact size occurs at least twice;
-//   4. signatures  SHA-256 of head, tail and size, in parallel;
+//   4. signatures  classes of equal head and tail (the bytes the SHA-256 signature covers),
+//                  found by comparing those bytes within each size, in parallel;
 //   5. cluster     group by (size, signature);
 //   6. verify      split each cluster into byte-identical buckets, in parallel;
 //   7. groups      choose the keeper of each bucket and order groups by reclaimable bytes.
@@ -17,10 +18,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <numeric>
-#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -60,21 +59,6 @@ struct IdentityHash {
     }
 };
 
-struct ClusterKey {
-    std::int64_t size;
-    ContentSignature::Digest digest;
-    friend bool operator==(const ClusterKey&, const ClusterKey&) = default;
-};
-
-struct ClusterKeyHash {
-    std::size_t operator()(const ClusterKey& key) const {
-        // The digest is already uniformly distributed: its first bytes make a good hash.
-        std::size_t hash;
-        std::memcpy(&hash, key.digest.data(), sizeof hash);
-        return hash ^ static_cast<std::size_t>(key.size);
-    }
-};
-
 } // namespace
 
 DuplicateScanner::DuplicateScanner(ScanConfig config, ScanProgress progress,
@@ -95,7 +79,7 @@ ScanResult DuplicateScanner::scan() {
     const std::vector<MediaFile> files = enumerateMedia();
     const std::vector<Cluster> sizeBuckets = sizeCollisions(files, distinctFiles(files.size()));
     const Signatures signedFiles = signatures(files, sizeBuckets);
-    const Clusters clusters = cluster(files, signedFiles);
+    const Clusters clusters = cluster(signedFiles);
     const std::vector<Cluster> verified = verify(files, clusters);
     result.groups = buildGroups(files, verified);
 
@@ -165,58 +149,36 @@ DuplicateScanner::sizeCollisions(const std::vector<MediaFile>& files,
 
 DuplicateScanner::Signatures DuplicateScanner::signatures(const std::vector<MediaFile>& files,
                                                           const std::vector<Cluster>& sizeBuckets) {
-    // Work units: one per large candidate, one per bucket of small ones.
-    std::vector<Index> large;
-    std::vector<const Cluster*> small;
+    // One work unit per size bucket.
     std::int64_t total = 0;
-    for (const auto& bucket : sizeBuckets) {
+    for (const auto& bucket : sizeBuckets)
         total += static_cast<std::int64_t>(bucket.size());
-        if (files[bucket.front()].size > ContentSignature::largeFileThreshold)
-            large.insert(large.end(), bucket.begin(), bucket.end());
-        else
-            small.push_back(&bucket);
-    }
-
-    std::vector<std::optional<ContentSignature::Digest>> digests(large.size());
-    std::vector<ContentClasses> smallSlots(small.size());
-    runStage<scanphase::Hashing>(total, large.size() + small.size(), [&](std::size_t unit) {
-        if (unit < large.size()) {
-            const auto& file = files[large[unit]];
-            digests[unit] = ContentSignature::digest(file.path, file.size);
-            return std::int64_t{1};
-        }
-        const Cluster& bucket = *small[unit - large.size()];
-        smallSlots[unit - large.size()] = contentClasses(files, bucket);
+    std::vector<ContentClasses> slots(sizeBuckets.size());
+    runStage<scanphase::Hashing>(total, sizeBuckets.size(), [&](std::size_t unit) {
+        const Cluster& bucket = sizeBuckets[unit];
+        const bool large = files[bucket.front()].size > ContentSignature::largeFileThreshold;
+        slots[unit] = contentClasses(files, bucket, large ? Extent::signedBytes : Extent::whole);
         return static_cast<std::int64_t>(bucket.size());
     });
 
     Signatures result;
-    for (std::size_t i = 0; i < large.size(); ++i)
-        if (digests[i])
-            result.large.push_back({large[i], *digests[i]});
-    result.signedCount = static_cast<std::int64_t>(result.large.size());
-    for (auto& content : smallSlots)
-        for (auto& identical : content.classes) {
-            result.signedCount += static_cast<std::int64_t>(identical.size());
-            result.smallClasses.push_back(std::move(identical));
+    for (std::size_t unit = 0; unit < slots.size(); ++unit) {
+        const bool large =
+            files[sizeBuckets[unit].front()].size > ContentSignature::largeFileThreshold;
+        for (auto& equal : slots[unit].classes) {
+            result.signedCount += static_cast<std::int64_t>(equal.size());
+            (large ? result.largeClasses : result.smallClasses).push_back(std::move(equal));
         }
+    }
     return result;
 }
 
-DuplicateScanner::Clusters DuplicateScanner::cluster(const std::vector<MediaFile>& files,
-                                                     const Signatures& signatures) {
+DuplicateScanner::Clusters DuplicateScanner::cluster(const Signatures& signatures) {
     report(scanphase::Grouping{});
     Clusters clusters;
-    std::unordered_map<ClusterKey, std::size_t, ClusterKeyHash> index;
-    index.reserve(signatures.large.size());
-    for (const auto& [file, digest] : signatures.large) {
-        auto [slot, inserted] =
-            index.try_emplace(ClusterKey{files[file].size, digest}, clusters.toVerify.size());
-        if (inserted)
-            clusters.toVerify.emplace_back();
-        clusters.toVerify[slot->second].push_back(file);
-    }
-    std::erase_if(clusters.toVerify, [](const Cluster& list) { return list.size() < 2; });
+    for (const auto& equal : signatures.largeClasses)
+        if (equal.size() >= 2)
+            clusters.toVerify.push_back(equal);
     for (const auto& identical : signatures.smallClasses)
         if (identical.size() >= 2)
             clusters.proven.push_back(identical);

@@ -40,10 +40,6 @@ class DuplicateScanner {
     /// Position of a file in the enumerated list; the later stages pass these, not copies.
     using Index = std::uint32_t;
     using Cluster = std::vector<Index>;
-    struct Signed {
-        Index file;
-        ContentSignature::Digest digest;
-    };
     /// Device and inode: two paths with the same identity are one file.
     struct FileIdentity {
         std::uint64_t device;
@@ -57,12 +53,15 @@ class DuplicateScanner {
         std::vector<Cluster> classes;
         std::vector<Cluster> unreadable;
     };
-    /// What the signature stage learnt. A file of up to 256 KiB is signed over its whole content,
-    /// so comparing such files directly decides both whether their signatures match and whether
-    /// they are identical, in one read that stops where they part; larger files get their
-    /// head-and-tail signature.
+    /// The bytes a comparison reads: all of each file, or those its signature covers.
+    enum class Extent { whole, signedBytes };
+    /// What the signature stage learnt. Files of one size have equal signatures exactly when the
+    /// bytes the signature covers are equal, so comparing those bytes directly decides the
+    /// clusters in one read that stops where files part, with nothing hashed. A file of up to
+    /// 256 KiB is signed over its whole content, so that comparison also proves identity.
     struct Signatures {
-        std::vector<Signed> large;
+        /// Classes of larger files whose signed bytes match (single files included).
+        std::vector<Cluster> largeClasses;
         /// Classes of identical small files (single files included), already proven byte for byte.
         std::vector<Cluster> smallClasses;
         std::int64_t signedCount = 0;
@@ -78,10 +77,10 @@ class DuplicateScanner {
                                                const std::vector<Index>& distinct);
     Signatures signatures(const std::vector<MediaFile>& files,
                           const std::vector<Cluster>& sizeBuckets);
-    Clusters cluster(const std::vector<MediaFile>& files, const Signatures& signatures);
+    Clusters cluster(const Signatures& signatures);
     std::vector<Cluster> verify(const std::vector<MediaFile>& files, const Clusters& clusters);
     static ContentClasses contentClasses(const std::vector<MediaFile>& files,
-                                         const Cluster& cluster);
+                                         const Cluster& cluster, Extent extent);
     static std::vector<Cluster> partitionCluster(const std::vector<MediaFile>& files,
                                                  const Cluster& cluster);
     static std::vector<DuplicateGroup> buildGroups(const std::vector<MediaFile>& files,
