@@ -185,8 +185,10 @@ std::variant<Picture, std::string> fromBytes(std::string_view bytes) {
                                               "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
         },
         [data, size](VipsImage** out) {
+            // libvips 8.14 hands a buffer's loader only the options in option_string.
             return vips_thumbnail_buffer(data, size, out, square, "height", square, "size",
-                                         VIPS_SIZE_FORCE, "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+                                         VIPS_SIZE_FORCE, "option_string", "fail_on=error",
+                                         nullptr);
         },
         [data, size] { return vips_foreign_find_load_buffer(data, size) != nullptr; });
 }
