@@ -17,7 +17,7 @@ namespace quillmere::similar {
 
 namespace {
 
-constexpr int square = 32;
+constexpr int square = Fingerprint::square;
 constexpr int side = Fingerprint::side;
 
 const char* const unsupported = "not an image in a format that can be read";
@@ -87,6 +87,14 @@ Fingerprint fingerprintOf(const std::array<double, square * square>& luminance) 
         }
 
     Fingerprint fingerprint;
+    double variance = 0;
+    for (const double value : luminance)
+        variance += (value - mean) * (value - mean);
+    const double deviation = std::sqrt(variance / luminance.size());
+    if (deviation > 1e-6)
+        for (std::size_t i = 0; i < luminance.size(); ++i)
+            fingerprint.pixels[i] = static_cast<std::int8_t>(
+                std::clamp(std::lround((luminance[i] - mean) * 32 / deviation), -127l, 127l));
     // Below this the picture is one flat tone plus rounding noise: it has no detail to compare.
     if (largest < 1e-3)
         return fingerprint;
@@ -209,6 +217,14 @@ Fingerprint turned(const Fingerprint& fingerprint, Turn turn) {
                 value = -value;
             result.coefficients[targetV * side + targetU] = static_cast<std::int8_t>(value);
         }
+    for (int y = 0; y < square; ++y)
+        for (int x = 0; x < square; ++x) {
+            const int mirroredX = mirrorU ? square - 1 - x : x;
+            const int mirroredY = mirrorV ? square - 1 - y : y;
+            const int sourceX = swap ? mirroredY : mirroredX,
+                      sourceY = swap ? mirroredX : mirroredY;
+            result.pixels[y * square + x] = fingerprint.pixels[sourceY * square + sourceX];
+        }
     return result;
 }
 
@@ -223,6 +239,27 @@ double distance(const Fingerprint& a, const Fingerprint& b) {
     if (normA == 0 || normB == 0)
         return 2.0;
     return 1.0 - static_cast<double>(dot) / std::sqrt(double(normA) * double(normB));
+}
+
+double localChange(const Fingerprint& a, const Fingerprint& b) {
+    // How far a's pixel lies outside the range of b's pixels around it, and the other way round.
+    const auto outside = [](const Fingerprint& from, const Fingerprint& to, int x, int y) {
+        int low = 127, high = -127;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = std::clamp(x + dx, 0, square - 1);
+                const int ny = std::clamp(y + dy, 0, square - 1);
+                low = std::min<int>(low, to.pixels[ny * square + nx]);
+                high = std::max<int>(high, to.pixels[ny * square + nx]);
+            }
+        const int value = from.pixels[y * square + x];
+        return std::max({0, value - high, low - value});
+    };
+    int largest = 0;
+    for (int y = 0; y < square; ++y)
+        for (int x = 0; x < square; ++x)
+            largest = std::max({largest, outside(a, b, x, y), outside(b, a, x, y)});
+    return largest / 32.0;
 }
 
 std::uint64_t signature(const Fingerprint& fingerprint) {

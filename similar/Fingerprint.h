@@ -14,9 +14,12 @@ namespace quillmere::similar {
 /// Changes whenever the way fingerprints are computed changes, so that cached ones are dropped.
 inline constexpr std::uint32_t fingerprintVersion = 1;
 
-/// Photos whose fingerprints are at most this far apart show the same picture. Chosen on the
-/// benchmark in bench/similar.
-inline constexpr double defaultThreshold = 0.10;
+/// Photos whose fingerprints are at most this far apart, and no pixel of which changed by more
+/// than maxLocalChange, show the same picture. Both chosen on the benchmark in bench/similar: the
+/// first takes in every resized, recompressed, converted, turned, brightened or slightly cropped
+/// copy; the second keeps apart frames of one scene a moment apart.
+inline constexpr double defaultThreshold = 0.06;
+inline constexpr double maxLocalChange = 1.25;
 
 /// Largest picture decoded, in pixels; anything larger is passed over unread, so that a file
 /// claiming enormous dimensions cannot exhaust memory or time.
@@ -29,6 +32,10 @@ struct Fingerprint {
     /// that the largest magnitude is 127; the average (u = v = 0) is always 0. All zero for a
     /// picture without any detail.
     Coefficients coefficients{};
+    static constexpr int square = 32;
+    /// The 32 × 32 luminance less its mean, in 1/32 of its standard deviation (clamped to ±127),
+    /// row by row.
+    std::array<std::int8_t, square * square> pixels{};
 
     friend bool operator==(const Fingerprint&, const Fingerprint&) = default;
 };
@@ -60,6 +67,10 @@ Fingerprint turned(const Fingerprint& fingerprint, Turn turn);
 
 /// One minus the cosine of the angle between the two, in [0, 2]; 2 when either has no detail.
 double distance(const Fingerprint& a, const Fingerprint& b);
+
+/// The largest change of a pixel between the two that no shift of up to one pixel explains, in
+/// standard deviations of the luminance: a person who walked into the picture, not a crop.
+double localChange(const Fingerprint& a, const Fingerprint& b);
 
 /// Sign bits of the lowest 8 × 8 frequencies, for finding candidates quickly.
 std::uint64_t signature(const Fingerprint& fingerprint);

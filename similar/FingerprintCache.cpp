@@ -16,7 +16,8 @@ namespace {
 
 constexpr std::string_view magic{"QMSIMFP\0", 8};
 constexpr std::size_t headerSize = magic.size() + 4 + 4 + 8;
-constexpr std::size_t recordSize = 8 + 8 + 8 + 8 + 4 + 4 + Fingerprint::side * Fingerprint::side;
+constexpr std::size_t recordSize =
+    8 + 8 + 8 + 8 + 4 + 4 + sizeof(Fingerprint::coefficients) + sizeof(Fingerprint::pixels);
 constexpr std::size_t checksumSize = 8;
 
 std::uint64_t fnv1a(std::string_view bytes) {
@@ -92,9 +93,12 @@ FingerprintCache FingerprintCache::load(const std::string& path) {
         Picture picture;
         picture.width = take<std::int32_t>(body, offset);
         picture.height = take<std::int32_t>(body, offset);
-        std::memcpy(picture.fingerprint.coefficients.data(), body.data() + offset,
-                    picture.fingerprint.coefficients.size());
-        offset += picture.fingerprint.coefficients.size();
+        const auto takeValues = [&](auto& values) {
+            std::memcpy(values.data(), body.data() + offset, values.size());
+            offset += values.size();
+        };
+        takeValues(picture.fingerprint.coefficients);
+        takeValues(picture.fingerprint.pixels);
         if (picture.width < 1 || picture.height < 1)
             return FingerprintCache{};
         cache.entries_.insert_or_assign(stamp, picture);
@@ -118,6 +122,8 @@ void FingerprintCache::save(const std::string& path) const {
         put(out, picture.height);
         out.append(reinterpret_cast<const char*>(picture.fingerprint.coefficients.data()),
                    picture.fingerprint.coefficients.size());
+        out.append(reinterpret_cast<const char*>(picture.fingerprint.pixels.data()),
+                   picture.fingerprint.pixels.size());
     }
     put(out, fnv1a(out));
     FileSystem::createDirectories(FileSystem::parent(path));

@@ -74,11 +74,14 @@ class SignatureIndex {
 
 bool SimilarGrouping::similar(const FingerprintedPhoto& a, const FingerprintedPhoto& b,
                               double threshold) {
-    for (const Turn turn : turns)
-        if (sameShape(a.photo, b.photo, turn) &&
-            Fingerprints::distance(Fingerprints::turned(a.fingerprint, turn), b.fingerprint) <=
-                threshold)
+    for (const Turn turn : turns) {
+        if (!sameShape(a.photo, b.photo, turn))
+            continue;
+        const Fingerprint turned = Fingerprints::turned(a.fingerprint, turn);
+        if (Fingerprints::distance(turned, b.fingerprint) <= threshold &&
+            Fingerprints::localChange(turned, b.fingerprint) <= maxLocalChange)
             return true;
+    }
     return false;
 }
 

@@ -18,8 +18,8 @@ struct FingerprintedPhoto {
 
 namespace SimilarGrouping {
 
-/// Whether a and b show the same picture: shapes that agree (after a quarter turn, if that is
-/// how the fingerprints match) and fingerprints within `threshold` under some turn.
+/// Whether a and b show the same picture: under some turn, shapes that agree, fingerprints within
+/// `threshold` and no local change beyond maxLocalChange.
 bool similar(const FingerprintedPhoto& a, const FingerprintedPhoto& b, double threshold);
 
 /// Every pair (i < j) of similar photos, each once, in ascending order. Finds candidates through

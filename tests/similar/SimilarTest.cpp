@@ -86,7 +86,7 @@ TEST(FingerprintTest, BadInputIsPassedOverWithItsReason) {
     }
 }
 
-// Fingerprints at angles in one plane: 0 and 23 degrees are within the threshold, 0 and 46 not.
+// Fingerprints at angles in one plane: 0 and 15 degrees are within the threshold, 0 and 30 not.
 FingerprintedPhoto atAngle(const std::string& path, double degrees, std::int32_t width,
                            std::int64_t size = 1000) {
     FingerprintedPhoto photo{{path, size, width, width * 3 / 4}, {}};
@@ -110,9 +110,9 @@ TEST(SimilarGroupingTest, EveryMemberIsCloseToItsKeeperAndTiesGoByTheNameRules) 
     };
     using Paths = std::vector<std::vector<std::string>>;
     // A chain a ~ b ~ c: with a the largest, c is close to no keeper and stays out.
-    EXPECT_EQ(group({atAngle("/a", 0, 800), atAngle("/b", 23, 400), atAngle("/c", 46, 200)}),
+    EXPECT_EQ(group({atAngle("/a", 0, 800), atAngle("/b", 15, 400), atAngle("/c", 30, 200)}),
               (Paths{{"/a", "/b"}}));
-    EXPECT_EQ(group({atAngle("/a", 0, 400), atAngle("/b", 23, 800), atAngle("/c", 46, 200)}),
+    EXPECT_EQ(group({atAngle("/a", 0, 400), atAngle("/b", 15, 800), atAngle("/c", 30, 200)}),
               (Paths{{"/b", "/a", "/c"}}));
     // Same pixels, same bytes: the name rules keep the original, not the earlier "copy".
     EXPECT_EQ(group({atAngle("/p/IMG_1 copy.jpg", 0, 400), atAngle("/p/IMG_1.jpg", 10, 400),
@@ -142,6 +142,13 @@ TEST(SimilarScannerTest, ListsEachContentOnceAndDecodesOnlyWhatTheCacheCannotVou
     ASSERT_EQ(first.skipped.size(), 1u);
     EXPECT_EQ(first.skipped[0].path, dir.path("A/broken.jpg"));
     EXPECT_EQ(first.skipped[0].reason, "damaged or truncated image: its pixels cannot be decoded");
+
+    // The cache gives back every picture as decoded.
+    FingerprintCache written;
+    const auto decoded = std::get<Picture>(Fingerprints::fromFile(dir.path("A/small.jpg")));
+    written.insert({1, 2, 3, 4}, decoded);
+    written.save(dir.path("other/cache"));
+    EXPECT_EQ(FingerprintCache::load(dir.path("other/cache")).find({1, 2, 3, 4}), decoded);
 
     const SimilarResult second = scan();
     EXPECT_EQ(second.fromCache, 4);
