@@ -19,7 +19,7 @@ inline constexpr std::uint32_t fingerprintVersion = 1;
 /// first takes in every resized, recompressed, converted, turned, brightened or slightly cropped
 /// copy; the second keeps apart frames of one scene a moment apart.
 inline constexpr double defaultThreshold = 0.06;
-inline constexpr double maxLocalChange = 1.25;
+inline constexpr double maxLocalChange = 1.5;
 
 /// Largest picture decoded, in pixels; anything larger is passed over unread, so that a file
 /// claiming enormous dimensions cannot exhaust memory or time.
