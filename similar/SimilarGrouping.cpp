@@ -29,6 +29,14 @@ bool sameShape(const SimilarPhoto& a, const SimilarPhoto& b, Turn turn) {
     return std::max(ratioA, ratioB) <= shapeTolerance * std::min(ratioA, ratioB);
 }
 
+// a, already turned by `turn`, against b.
+bool closeWhenTurned(const SimilarPhoto& a, const Fingerprint& turnedA, Turn turn,
+                     const FingerprintedPhoto& b, double threshold) {
+    return sameShape(a, b.photo, turn) &&
+           Fingerprints::distance(turnedA, b.fingerprint) <= threshold &&
+           Fingerprints::localChange(turnedA, b.fingerprint) <= maxLocalChange;
+}
+
 class SignatureIndex {
   public:
     explicit SignatureIndex(const std::vector<std::uint64_t>& signatures) {
@@ -74,15 +82,10 @@ class SignatureIndex {
 
 bool SimilarGrouping::similar(const FingerprintedPhoto& a, const FingerprintedPhoto& b,
                               double threshold) {
-    for (const Turn turn : turns) {
-        if (!sameShape(a.photo, b.photo, turn))
-            continue;
-        const Fingerprint turned = Fingerprints::turned(a.fingerprint, turn);
-        if (Fingerprints::distance(turned, b.fingerprint) <= threshold &&
-            Fingerprints::localChange(turned, b.fingerprint) <= maxLocalChange)
-            return true;
-    }
-    return false;
+    return std::any_of(turns.begin(), turns.end(), [&](Turn turn) {
+        return closeWhenTurned(a.photo, Fingerprints::turned(a.fingerprint, turn), turn, b,
+                               threshold);
+    });
 }
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>>
@@ -96,10 +99,11 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
     std::vector<std::vector<std::uint32_t>> partners(photos.size());
     parallelFor(static_cast<std::int64_t>(photos.size()), [&](std::int64_t n) {
         const auto i = static_cast<std::uint32_t>(n);
+        std::array<Fingerprint, turns.size()> turned;
         std::vector<std::uint32_t> candidates;
-        for (const Turn turn : turns) {
-            const Fingerprint turned = Fingerprints::turned(photos[i].fingerprint, turn);
-            index.probe(Fingerprints::signature(turned), [&](std::uint32_t j) {
+        for (std::size_t t = 0; t < turns.size(); ++t) {
+            turned[t] = Fingerprints::turned(photos[i].fingerprint, turns[t]);
+            index.probe(Fingerprints::signature(turned[t]), [&](std::uint32_t j) {
                 if (j > i)
                     candidates.push_back(j);
             });
@@ -107,8 +111,11 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
         std::sort(candidates.begin(), candidates.end());
         candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
         for (const std::uint32_t j : candidates)
-            if (similar(photos[i], photos[j], threshold))
-                partners[i].push_back(j);
+            for (std::size_t t = 0; t < turns.size(); ++t)
+                if (closeWhenTurned(photos[i].photo, turned[t], turns[t], photos[j], threshold)) {
+                    partners[i].push_back(j);
+                    break;
+                }
     });
 
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
