@@ -6,9 +6,12 @@
 #include "Error.h"
 #include "fs/FileSystem.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace quillmere::similar {
 
@@ -20,8 +23,7 @@ constexpr std::size_t recordSize =
     8 + 8 + 8 + 8 + 4 + 4 + sizeof(Fingerprint::coefficients) + sizeof(Fingerprint::pixels);
 constexpr std::size_t checksumSize = 8;
 
-std::uint64_t fnv1a(std::string_view bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ull;
+std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = 0xcbf29ce484222325ull) {
     for (const char c : bytes) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 0x100000001b3ull;
@@ -62,47 +64,55 @@ std::string FingerprintCache::defaultPath() {
 }
 
 FingerprintCache FingerprintCache::load(const std::string& path) {
-    FingerprintCache cache;
-    std::string bytes;
-    try {
-        bytes = FileSystem::readAll(path);
-    } catch (const Error&) {
-        return cache;
-    }
-    if (bytes.size() < headerSize + checksumSize)
-        return cache;
-    const std::string_view body(bytes.data(), bytes.size() - checksumSize);
-    std::size_t offset = body.size();
-    if (take<std::uint64_t>(bytes, offset) != fnv1a(body) || !body.starts_with(magic))
-        return cache;
-    offset = magic.size();
-    const auto version = take<std::uint32_t>(body, offset);
-    const auto size = take<std::uint32_t>(body, offset);
-    const auto count = take<std::uint64_t>(body, offset);
-    if (version != fingerprintVersion || size != recordSize ||
-        count != (body.size() - headerSize) / recordSize ||
-        (body.size() - headerSize) % recordSize != 0)
-        return cache;
+    // Read record by record, so that loading never holds the file and the entries at once.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rbe"),
+                                                               &std::fclose);
+    struct stat status;
+    if (!file || ::fstat(::fileno(file.get()), &status) != 0)
+        return {};
+    const auto bytes = static_cast<std::uint64_t>(status.st_size);
+    if (bytes < headerSize + checksumSize || (bytes - headerSize - checksumSize) % recordSize != 0)
+        return {};
+    std::string chunk(headerSize, '\0');
+    if (std::fread(chunk.data(), 1, chunk.size(), file.get()) != chunk.size())
+        return {};
+    std::uint64_t hash = fnv1a(chunk);
+    std::size_t offset = magic.size();
+    const auto version = take<std::uint32_t>(chunk, offset);
+    const auto size = take<std::uint32_t>(chunk, offset);
+    const auto count = take<std::uint64_t>(chunk, offset);
+    if (!std::string_view(chunk).starts_with(magic) || version != fingerprintVersion ||
+        size != recordSize || count != (bytes - headerSize - checksumSize) / recordSize)
+        return {};
 
+    FingerprintCache cache;
+    chunk.resize(recordSize);
     for (std::uint64_t record = 0; record < count; ++record) {
+        if (std::fread(chunk.data(), 1, chunk.size(), file.get()) != chunk.size())
+            return {};
+        hash = fnv1a(chunk, hash);
+        offset = 0;
         FileStamp stamp;
-        stamp.device = take<std::uint64_t>(body, offset);
-        stamp.inode = take<std::uint64_t>(body, offset);
-        stamp.size = take<std::int64_t>(body, offset);
-        stamp.modified = take<std::int64_t>(body, offset);
+        stamp.device = take<std::uint64_t>(chunk, offset);
+        stamp.inode = take<std::uint64_t>(chunk, offset);
+        stamp.size = take<std::int64_t>(chunk, offset);
+        stamp.modified = take<std::int64_t>(chunk, offset);
         Picture picture;
-        picture.width = take<std::int32_t>(body, offset);
-        picture.height = take<std::int32_t>(body, offset);
+        picture.width = take<std::int32_t>(chunk, offset);
+        picture.height = take<std::int32_t>(chunk, offset);
         const auto takeValues = [&](auto& values) {
-            std::memcpy(values.data(), body.data() + offset, values.size());
+            std::memcpy(values.data(), chunk.data() + offset, values.size());
             offset += values.size();
         };
         takeValues(picture.fingerprint.coefficients);
         takeValues(picture.fingerprint.pixels);
         if (picture.width < 1 || picture.height < 1)
-            return FingerprintCache{};
+            return {};
         cache.entries_.insert_or_assign(stamp, picture);
     }
+    std::uint64_t stored = 0;
+    if (std::fread(&stored, 1, sizeof stored, file.get()) != sizeof stored || stored != hash)
+        return {};
     return cache;
 }
 
@@ -130,11 +140,9 @@ void FingerprintCache::save(const std::string& path) const {
     FileSystem::writeAtomically(path, out);
 }
 
-std::optional<Picture> FingerprintCache::find(const FileStamp& stamp) const {
+const Picture* FingerprintCache::find(const FileStamp& stamp) const {
     const auto found = entries_.find(stamp);
-    if (found == entries_.end())
-        return std::nullopt;
-    return found->second;
+    return found == entries_.end() ? nullptr : &found->second;
 }
 
 void FingerprintCache::insert(const FileStamp& stamp, const Picture& picture) {

@@ -6,7 +6,6 @@
 #include "Fingerprint.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -35,7 +34,9 @@ class FingerprintCache {
     /// Writes every entry atomically, creating the folder. Throws Error with the reason.
     void save(const std::string& path) const;
 
-    std::optional<Picture> find(const FileStamp& stamp) const;
+    /// The picture made for this version of the file, or null. Valid until the cache is destroyed:
+    /// inserting moves no entry.
+    const Picture* find(const FileStamp& stamp) const;
     void insert(const FileStamp& stamp, const Picture& picture);
     std::size_t size() const { return entries_.size(); }
 

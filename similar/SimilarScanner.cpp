@@ -30,7 +30,9 @@ namespace {
 struct Stamped {
     MediaFile file;
     FileStamp stamp;
-    std::optional<Picture> picture;
+    /// In the cache, or in `decoded`.
+    const Picture* picture = nullptr;
+    std::optional<Picture> decoded;
     std::string failure;
 };
 
@@ -107,57 +109,63 @@ SimilarResult SimilarScanner::scan() {
         const FileStamp stamp{status.st_dev, status.st_ino, status.st_size,
                               std::int64_t(status.st_mtim.tv_sec) * 1'000'000'000 +
                                   status.st_mtim.tv_nsec};
-        photos.push_back({std::move(file), stamp, std::nullopt, {}});
+        photos.push_back({std::move(file), stamp, nullptr, std::nullopt, {}});
     }
 
-    FingerprintCache cache =
-        cachePath_.empty() ? FingerprintCache{} : FingerprintCache::load(cachePath_);
-    std::vector<std::size_t> toDecode;
-    for (std::size_t i = 0; i < photos.size(); ++i) {
-        photos[i].picture = cache.find(photos[i].stamp);
-        if (photos[i].picture)
-            ++result.fromCache;
-        else
-            toDecode.push_back(i);
-    }
-
-    const auto total = static_cast<std::int64_t>(toDecode.size());
-    std::atomic<std::int64_t> done{0};
-    parallelFor(total, [&](std::int64_t n) {
-        if (stop_.stop_requested())
-            return;
-        Stamped& photo = photos[toDecode[static_cast<std::size_t>(n)]];
-        auto decoded = Fingerprints::fromFile(photo.file.path);
-        if (auto* picture = std::get_if<Picture>(&decoded))
-            photo.picture = *picture;
-        else
-            photo.failure = std::get<std::string>(std::move(decoded));
-        const std::int64_t finished = done.fetch_add(1) + 1;
-        if (progress_)
-            progress_(finished, total);
-    });
-
-    if (!cachePath_.empty()) {
-        for (const std::size_t i : toDecode)
+    // The cache lives only until each photo's fingerprint is in `fingerprinted`: with it, a large
+    // library's fingerprints are held twice at most, never three times.
+    std::vector<FingerprintedPhoto> fingerprinted;
+    {
+        FingerprintCache cache =
+            cachePath_.empty() ? FingerprintCache{} : FingerprintCache::load(cachePath_);
+        std::vector<std::size_t> toDecode;
+        for (std::size_t i = 0; i < photos.size(); ++i) {
+            photos[i].picture = cache.find(photos[i].stamp);
             if (photos[i].picture)
-                cache.insert(photos[i].stamp, *photos[i].picture);
-        try {
-            if (!toDecode.empty())
+                ++result.fromCache;
+            else
+                toDecode.push_back(i);
+        }
+
+        const auto total = static_cast<std::int64_t>(toDecode.size());
+        std::atomic<std::int64_t> done{0};
+        parallelFor(total, [&](std::int64_t n) {
+            if (stop_.stop_requested())
+                return;
+            Stamped& photo = photos[toDecode[static_cast<std::size_t>(n)]];
+            auto decoded = Fingerprints::fromFile(photo.file.path);
+            if (auto* picture = std::get_if<Picture>(&decoded)) {
+                photo.decoded = *picture;
+                photo.picture = &*photo.decoded;
+            } else {
+                photo.failure = std::get<std::string>(std::move(decoded));
+            }
+            const std::int64_t finished = done.fetch_add(1) + 1;
+            if (progress_)
+                progress_(finished, total);
+        });
+
+        if (!cachePath_.empty() && total > 0) {
+            for (const std::size_t i : toDecode)
+                if (photos[i].decoded)
+                    cache.insert(photos[i].stamp, *photos[i].decoded);
+            try {
                 cache.save(cachePath_);
-        } catch (const Error& error) {
-            result.cacheProblem = error.what();
+            } catch (const Error& error) {
+                result.cacheProblem = error.what();
+            }
+        }
+
+        for (auto& photo : photos) {
+            if (photo.picture)
+                fingerprinted.push_back({{std::move(photo.file.path), photo.file.size,
+                                          photo.picture->width, photo.picture->height},
+                                         photo.picture->fingerprint});
+            else if (!photo.failure.empty())
+                result.skipped.push_back({std::move(photo.file.path), std::move(photo.failure)});
         }
     }
-
-    std::vector<FingerprintedPhoto> fingerprinted;
-    for (auto& photo : photos) {
-        if (photo.picture)
-            fingerprinted.push_back({{std::move(photo.file.path), photo.file.size,
-                                      photo.picture->width, photo.picture->height},
-                                     photo.picture->fingerprint});
-        else if (!photo.failure.empty())
-            result.skipped.push_back({std::move(photo.file.path), std::move(photo.failure)});
-    }
+    photos = {};
     std::sort(
         result.skipped.begin(), result.skipped.end(),
         [](const SkippedPhoto& a, const SkippedPhoto& b) { return Text::less(a.path, b.path); });
