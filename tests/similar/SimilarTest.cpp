@@ -53,6 +53,7 @@ TEST(FingerprintTest, CopiesOfAPictureAreSimilarAndAnotherPictureIsNot) {
                                             {"turned.jpg", 1, Copy::turnedPixels, true, 480, 640},
                                             {"flag.jpg", 1, Copy::orientationFlag, true, 640, 480},
                                             {"brighter.jpg", 1, Copy::brighter, true, 640, 480},
+                                            {"later.jpg", 1, Copy::laterMoment, false, 640, 480},
                                             {"other.jpg", 2, Copy::same, false, 640, 480}}) {
         SCOPED_TRACE(row.name);
         writePicture(dir.path(row.name), row.seed, row.copy);

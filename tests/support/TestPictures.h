@@ -8,7 +8,15 @@
 
 namespace quillmere::testing {
 
-enum class Copy { same, quarterSize, lowQuality, turnedPixels, orientationFlag, brighter };
+enum class Copy {
+    same,
+    quarterSize,
+    lowQuality,
+    turnedPixels,
+    orientationFlag,
+    brighter,
+    laterMoment
+};
 
 /// Writes picture `seed`, 640 × 480 as shown, at `path` in the format its extension names,
 /// changed as `copy` says.
@@ -41,6 +49,12 @@ inline void writePicture(const std::string& path, int seed, Copy copy = Copy::sa
         break;
     case Copy::brighter:
         image = (image * 1.08).cast(VIPS_FORMAT_UCHAR);
+        break;
+    case Copy::laterMoment:
+        // Someone walked in: a small dark figure, everything else as it was.
+        image = image.copy();
+        image.draw_rect(std::vector<double>{0}, 300, 200, 40, 80,
+                        vips::VImage::option()->set("fill", true));
         break;
     }
     image.write_to_file((path + options).c_str());
