@@ -1,8 +1,11 @@
 // Decoding through libvips: the header is read first and checked, then vips_thumbnail decodes
 // with shrink-on-load (a JPEG at 1/8 scale through DCT scaling, HEIC and WebP at a reduced size),
 // applies the EXIF orientation and squeezes the picture into 32 × 32 pixels. The fingerprint is
-// the low-frequency corner of that square's DCT-II; the mean is dropped and only the direction of
-// the coefficient vector is compared, so a uniform change of brightness or contrast is invisible.
+// the low-frequency corner of that square's DCT-II, whose mean is dropped and of which only the
+// direction is compared, plus the square itself in units of its standard deviation: either way a
+// uniform change of brightness or contrast is invisible. The frequencies say whether two pictures
+// look alike overall; the pixels, compared with a pixel's worth of slack for crops and resampling,
+// say whether something in the picture changed.
 #include "Fingerprint.h"
 
 #include <algorithm>

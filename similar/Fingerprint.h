@@ -1,6 +1,6 @@
-// What a photo shows, reduced to a few hundred bytes that survive resizing, recompression, a change
-// of format, edited metadata and a small change of brightness: the lowest 16 × 16 frequencies of
-// its upright luminance, squeezed to a 32 × 32 square.
+// What a photo shows, reduced to about a kilobyte that survives resizing, recompression, a change
+// of format, edited metadata and a small change of brightness: its upright luminance squeezed to a
+// 32 × 32 square and normalised, with the lowest 16 × 16 frequencies of that square.
 #pragma once
 
 #include <array>
