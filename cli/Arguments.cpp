@@ -34,6 +34,8 @@ CommandLine parse(const std::vector<std::string>& args) {
             commandLine.assumeYes = true;
         else if (argument == "--quiet")
             commandLine.quiet = true;
+        else if (argument == "--similar")
+            commandLine.similar = true;
         else if (argument == "--undo")
             commandLine.undoManifest = valueAfter(args, index, "--undo needs a manifest path");
         else if (argument == "--include")
@@ -50,6 +52,9 @@ CommandLine parse(const std::vector<std::string>& args) {
 }
 
 RunConfig validate(const CommandLine& commandLine) {
+    // Photos that are alike are not the same: setting one aside is for a person looking at both.
+    if (commandLine.similar && (commandLine.shouldMove || commandLine.undoManifest))
+        throw Error("--similar only reports: it cannot be used with --move or --undo");
     if (commandLine.undoManifest)
         return UndoRunConfig{FileSystem::resolve(*commandLine.undoManifest), commandLine.quiet};
 
@@ -75,6 +80,7 @@ RunConfig validate(const CommandLine& commandLine) {
     config.shouldMove = commandLine.shouldMove;
     config.assumeYes = commandLine.assumeYes;
     config.quiet = commandLine.quiet;
+    config.similar = commandLine.similar;
     return config;
 }
 

@@ -21,6 +21,7 @@ struct CommandLine {
     bool shouldMove = false;
     bool assumeYes = false;
     bool quiet = false;
+    bool similar = false;
     std::optional<std::string> undoManifest;
 };
 
@@ -35,6 +36,8 @@ struct ScanRunConfig {
     bool shouldMove = false;
     bool assumeYes = false;
     bool quiet = false;
+    /// Similar photos instead of identical files.
+    bool similar = false;
 };
 
 /// An undo; everything else on the command line is ignored.
@@ -52,7 +55,8 @@ namespace Arguments {
 /// with the message for the first offending argument from the left.
 CommandLine parse(const std::vector<std::string>& args);
 
-/// Chooses the undo when --undo was given, else checks the scan run. Throws Error with the
+/// Refuses --similar with --move or --undo, then chooses the undo when --undo was given, else
+/// checks the scan run. Throws Error with the
 /// message for the first check that fails; nothing is scanned or written here.
 RunConfig validate(const CommandLine& commandLine);
 

@@ -88,7 +88,7 @@ ScanResult ScanRun::run() {
     ScanResult result = scanner.scan();
     printer.finish();
 
-    writeReports(result);
+    writeReports(config_, ReportWriter::text(result), ReportWriter::csv(result));
     std::string out = summary(result, config_.reportPath, config_.csvPath);
     std::string leftovers;
     for (const auto& root : config_.scan.roots)
@@ -134,11 +134,12 @@ std::string ScanRun::leftoverJournalText(const std::string& journal) {
     return "Unfinished set-aside: quillmere --undo \"" + journal + "\" puts its files back\n";
 }
 
-void ScanRun::writeReports(const ScanResult& result) const {
+void ScanRun::writeReports(const ScanRunConfig& config, const std::string& text,
+                           const std::string& csv) {
     try {
-        refuseToReplaceMedia(config_.reportPath);
-        FileSystem::writeAtomically(config_.reportPath, ReportWriter::text(result));
-        FileSystem::writeAtomically(config_.csvPath, ReportWriter::csv(result));
+        refuseToReplaceMedia(config.reportPath);
+        FileSystem::writeAtomically(config.reportPath, text);
+        FileSystem::writeAtomically(config.csvPath, csv);
     } catch (const Error& error) {
         throw Error(std::string("could not write report: ") + error.what());
     }

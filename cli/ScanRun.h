@@ -54,9 +54,12 @@ class ScanRun {
     /// puts its files back.
     static std::string leftoverJournalText(const std::string& journal);
 
-  private:
-    void writeReports(const ScanResult& result) const;
+    /// Writes the report and then its CSV where `config` says, each atomically, never over a
+    /// photo or video. Throws Error("could not write report: …").
+    static void writeReports(const ScanRunConfig& config, const std::string& text,
+                             const std::string& csv);
 
+  private:
     const ScanRunConfig& config_;
     const Console& console_;
 };

@@ -5,7 +5,7 @@
 
 namespace quillmere::cli {
 
-/// 33 lines, without a line break after the last.
+/// 36 lines, without a line break after the last.
 inline constexpr std::string_view usageText =
     R"usage(quillmere — find duplicate photos and videos (read-only)
 
@@ -27,6 +27,9 @@ OPTIONS
                        drive it started on.
   --yes                Skip the confirmation prompt for --move.
   --undo <manifest>    Put every file in a manifest back where it was.
+  --similar            Find photos that show the same picture at another
+                       size, quality or format, instead of identical files.
+                       Only reports; not with --move or --undo.
   --quiet              No progress output.
   -h, --help           This message.
 

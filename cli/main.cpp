@@ -4,6 +4,7 @@
 #include "Error.h"
 #include "ScanRun.h"
 #include "SetAsideRun.h"
+#include "SimilarRun.h"
 #include "UndoRun.h"
 #include "Usage.h"
 #include "scan/ScanResult.h"
@@ -30,6 +31,10 @@ int run(const std::vector<std::string>& args) {
         return runUndo(undo->manifestPath, console);
 
     const auto& scan = std::get<ScanRunConfig>(config);
+    if (scan.similar) {
+        SimilarRun(scan, console).run();
+        return 0;
+    }
     const ScanResult result = ScanRun(scan, console).run();
     return scan.shouldMove ? runSetAside(result, scan, console) : 0;
 }

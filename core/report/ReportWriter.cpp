@@ -90,6 +90,8 @@ std::string breakdownLine(const ScanResult& result, MediaKind kind, std::string_
            padLeft(humanSize(result.reclaimableBytesOf(kind)), 12) + "\n";
 }
 
+} // namespace
+
 // RFC 4180: a field holding a separator, a quote or a line break is quoted, quotes doubled.
 std::string csvField(std::string_view field) {
     if (field.find_first_of(",\"\n\r") == std::string_view::npos)
@@ -103,8 +105,6 @@ std::string csvField(std::string_view field) {
     quoted += '"';
     return quoted;
 }
-
-} // namespace
 
 std::string humanSize(std::int64_t bytes) {
     double value = static_cast<double>(bytes);

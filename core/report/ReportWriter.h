@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillmere {
 
@@ -17,6 +18,9 @@ std::string text(const ScanResult& result);
 
 /// The CSV table (RFC 4180 quoting), one row per file of every group, header first.
 std::string csv(const ScanResult& result);
+
+/// One CSV field, quoted as RFC 4180 asks when it holds a separator, a quote or a line break.
+std::string csvField(std::string_view field);
 
 /// "%.1f" and B, KB, MB, GB, TB in steps of 1024, then PB; the decimal point is always ".".
 std::string humanSize(std::int64_t bytes);

@@ -4,10 +4,12 @@
 #include "Console.h"
 #include "ScanRun.h"
 #include "SetAsideRun.h"
+#include "TestPictures.h"
 #include "ToolUnderTest.h"
 #include "UndoRun.h"
 #include "Usage.h"
 #include "move/Mover.h"
+#include "report/ReportWriter.h"
 #include "scan/ScanResult.h"
 
 #include <csignal>
@@ -247,9 +249,9 @@ TEST(CliTest, CommandLinesThatCannotRunFailWithTheirMessageAndTheUsage) {
     auto after = snapshot(tool.base);
     EXPECT_TRUE(after.erase("report.txt"));
     EXPECT_EQ(after, before);
-    for (const char* line :
-         {"--include <subdir>", "--out <path>", "--move", "--yes", "--quiet", "--undo <manifest>",
-          "-h, --help", "\n  quillmere ~/Pictures \"/media/$USER/Extreme Pro\" ~/Downloads\n"})
+    for (const char* line : {"--include <subdir>", "--out <path>", "--move", "--yes",
+                             "--undo <manifest>", "--similar", "--quiet", "-h, --help",
+                             "\n  quillmere ~/Pictures \"/media/$USER/Extreme Pro\" ~/Downloads\n"})
         EXPECT_NE(usageText.find(line), usageText.npos) << line;
 }
 
@@ -299,6 +301,71 @@ TEST(CliTest, ScanOfOneIncludedFileShowsOnlyEnumerationAndGrouping) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.err, "Scanning " + tool.at("A") + "\nIncluded: Photos\n" + erase +
                               "  enumerating… 1 media files" + erase + "\n  grouping…\n");
+}
+
+// A photo, its messenger-sized copy, a byte-identical copy, another picture and a broken file:
+// one group, each content once, the broken file listed with its reason; nothing but the reports
+// and the fingerprint cache is written. --similar never sets anything aside.
+TEST(CliTest, SimilarListsPicturesThatLookAlikeAndNeverMovesThem) {
+    const ToolUnderTest tool;
+    tool.work.mkdir("A"), tool.work.mkdir("B");
+    quillmere::testing::writePicture(tool.at("A/IMG_1.jpg"), 1);
+    quillmere::testing::writePicture(tool.at("B/IMG_1-sent.jpg"), 1,
+                                     quillmere::testing::Copy::quarterSize);
+    fs::copy_file(tool.at("A/IMG_1.jpg"), tool.at("B/IMG_1 copy.jpg"));
+    quillmere::testing::writePicture(tool.at("A/IMG_2.png"), 2);
+    tool.work.write("A/broken.jpg", readFile(tool.at("A/IMG_1.jpg")).substr(0, 400));
+    const auto before = snapshot(tool.base);
+    const std::map<std::string, std::string> cache = {{"XDG_CACHE_HOME", tool.home.path("c")}};
+
+    const ProcessResult result =
+        tool.run({"--similar", "A", "B", "--quiet"}, {.environment = cache});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto line = [&](const char* action, const char* path, const char* pixels) {
+        const auto size = std::int64_t(fs::file_size(tool.at(path)));
+        return std::make_pair(
+            std::string("1,photo,") + std::to_string(size) + "," + ReportWriter::humanSize(size) +
+                "," + action + "," + tool.at(path) + "\n",
+            std::string("    ") + (*action == 'K' ? "KEEP     " : "SIMILAR  ") + pixels + "  " +
+                ReportWriter::humanSize(size) + "  " + tool.at(path) + "\n");
+    };
+    const auto keep = line("KEEP", "A/IMG_1.jpg", "640×480");
+    const auto sent = line("SIMILAR", "B/IMG_1-sent.jpg", "160×120");
+    EXPECT_EQ(readFile(tool.at("quillmere_report.csv")),
+              "group,type,size_bytes,size_human,action,full_path\n" + keep.first + sent.first);
+    const std::string report = readFile(tool.at("quillmere_report.txt"));
+    EXPECT_NE(report.find("\n[1] photo  x2 pictures  ->  " +
+                          ReportWriter::humanSize(
+                              std::int64_t(fs::file_size(tool.at("B/IMG_1-sent.jpg")))) +
+                          " in similar copies\n" + keep.second + sent.second),
+              report.npos);
+    EXPECT_NE(report.find("\n    " + tool.at("A/broken.jpg") +
+                          "\n      damaged image: its header cannot be read\n"),
+              report.npos);
+    EXPECT_EQ(result.out, "\nPhotos scanned      : 5\nSimilar groups      : 1\n"
+                          "Similar photos      : 1\nIdentical copies    : 1 (listed once; the scan "
+                          "without --similar lists them)\nSkipped             : 1 (reasons in the "
+                          "report)\n\nReport : " +
+                              tool.at("quillmere_report.txt") +
+                              "\nCSV    : " + tool.at("quillmere_report.csv") +
+                              "\n\nNothing was moved or deleted. The photos of a group are alike, "
+                              "not\nidentical: look at them before setting any aside.\n");
+    EXPECT_TRUE(fs::exists(tool.home.path("c/Quillmere/similar-fingerprints")));
+    auto after = snapshot(tool.base);
+    EXPECT_EQ(after.erase("quillmere_report.txt") + after.erase("quillmere_report.csv"), 2u);
+    EXPECT_EQ(after, before);
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"A", "--similar", "--move", "--yes"}, {"--undo", "m.json", "--similar"}}) {
+        const ProcessResult refused = tool.run(args, {.environment = cache});
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_EQ(refused.err, "error: --similar only reports: it cannot be used with --move or "
+                               "--undo\n\n" +
+                                   std::string(usageText) + "\n");
+    }
+    auto afterRefusals = snapshot(tool.base);
+    afterRefusals.erase("quillmere_report.txt"), afterRefusals.erase("quillmere_report.csv");
+    EXPECT_EQ(afterRefusals, before);
 }
 
 // An empty answer stands for Ctrl-C at the prompt; "\x04" ends the input without an answer.

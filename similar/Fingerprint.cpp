@@ -1,0 +1,284 @@
+// Decoding through libvips: the header is read first and checked, then vips_thumbnail decodes
+// with shrink-on-load (a JPEG at 1/8 scale through DCT scaling, HEIC and WebP at a reduced size),
+// applies the EXIF orientation and squeezes the picture into 32 × 32 pixels. The fingerprint is
+// the low-frequency corner of that square's DCT-II, whose mean is dropped and of which only the
+// direction is compared, plus the square itself in units of its standard deviation: either way a
+// uniform change of brightness or contrast is invisible. The frequencies say whether two pictures
+// look alike overall; the pixels, compared with a pixel's worth of slack for crops and resampling,
+// say whether something in the picture changed.
+#include "Fingerprint.h"
+
+#include <algorithm>
+#include <cmath>
+#include <glib.h>
+#include <memory>
+#include <mutex>
+#include <numbers>
+#include <vips/vips.h>
+// vector.h needs the declarations of vips.h before it.
+#include <vips/vector.h>
+
+namespace quillmere::similar {
+
+namespace {
+
+constexpr int square = Fingerprint::square;
+constexpr int side = Fingerprint::side;
+
+const char* const unsupported = "not an image in a format that can be read";
+const char* const damagedHeader = "damaged image: its header cannot be read";
+const char* const damagedPixels = "damaged or truncated image: its pixels cannot be decoded";
+
+struct Unref {
+    void operator()(VipsImage* image) const { g_object_unref(image); }
+};
+using Image = std::unique_ptr<VipsImage, Unref>;
+
+// libvips once per process: no operation cache (every file is opened once), one thread per
+// decode (the scan already runs one decode per core), no loaders marked unsafe for untrusted
+// files, and its warnings about damaged files kept off the tool's standard error. Its ORC vector
+// code is off: libvips compiles fresh ORC programs for the resampling of every photo, and
+// Debian 12's liborc crashed freeing them after some 60,000 photos; without them a 32 × 32
+// thumbnail costs less CPU, not more.
+void initialise() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (VIPS_INIT("quillmere") != 0)
+            std::abort(); // Without its type system libvips cannot run at all.
+        vips_cache_set_max(0);
+        vips_concurrency_set(1);
+        vips_block_untrusted_set(TRUE);
+        vips_vector_set_enabled(FALSE);
+        g_log_set_handler(
+            "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    });
+}
+
+// Row u of the orthonormal DCT-II of length 32.
+const std::array<std::array<double, square>, side>& dctRows() {
+    static const auto rows = [] {
+        std::array<std::array<double, square>, side> table{};
+        for (int u = 0; u < side; ++u) {
+            const double scale = std::sqrt((u == 0 ? 1.0 : 2.0) / square);
+            for (int x = 0; x < square; ++x)
+                table[u][x] = scale * std::cos(std::numbers::pi * (2 * x + 1) * u / (2 * square));
+        }
+        return table;
+    }();
+    return rows;
+}
+
+Fingerprint fingerprintOf(const std::array<double, square * square>& luminance) {
+    double mean = 0;
+    for (const double value : luminance)
+        mean += value;
+    mean /= luminance.size();
+
+    const auto& rows = dctRows();
+    // Columns first: partial[v][x] = sum over y of rows[v][y] * (pixel(x, y) - mean).
+    std::array<std::array<double, square>, side> partial{};
+    for (int v = 0; v < side; ++v)
+        for (int y = 0; y < square; ++y)
+            for (int x = 0; x < square; ++x)
+                partial[v][x] += rows[v][y] * (luminance[y * square + x] - mean);
+    std::array<double, side * side> coefficients{};
+    double largest = 0;
+    for (int v = 0; v < side; ++v)
+        for (int u = 0; u < side; ++u) {
+            if (u == 0 && v == 0)
+                continue;
+            double sum = 0;
+            for (int x = 0; x < square; ++x)
+                sum += rows[u][x] * partial[v][x];
+            coefficients[v * side + u] = sum;
+            largest = std::max(largest, std::abs(sum));
+        }
+
+    Fingerprint fingerprint;
+    double variance = 0;
+    for (const double value : luminance)
+        variance += (value - mean) * (value - mean);
+    const double deviation = std::sqrt(variance / luminance.size());
+    if (deviation > 1e-6)
+        for (std::size_t i = 0; i < luminance.size(); ++i)
+            fingerprint.pixels[i] = static_cast<std::int8_t>(
+                std::clamp(std::lround((luminance[i] - mean) * 32 / deviation), -127l, 127l));
+    // Below this the picture is one flat tone plus rounding noise: it has no detail to compare.
+    if (largest < 1e-3)
+        return fingerprint;
+    for (std::size_t i = 0; i < coefficients.size(); ++i)
+        fingerprint.coefficients[i] =
+            static_cast<std::int8_t>(std::lround(coefficients[i] * 127.0 / largest));
+    return fingerprint;
+}
+
+// The 32 × 32 luminance of a thumbnail, whatever its bands, alpha or sample format.
+bool luminanceOf(VipsImage* thumbnail, std::array<double, square * square>& out) {
+    VipsImage* raw = nullptr;
+    Image current(thumbnail);
+    g_object_ref(thumbnail);
+    if (vips_image_hasalpha(current.get())) {
+        if (vips_flatten(current.get(), &raw, nullptr) != 0)
+            return false;
+        current.reset(raw);
+    }
+    if (vips_colourspace(current.get(), &raw, VIPS_INTERPRETATION_B_W, nullptr) != 0)
+        return false;
+    current.reset(raw);
+    if (current->Bands > 1) {
+        if (vips_extract_band(current.get(), &raw, 0, nullptr) != 0)
+            return false;
+        current.reset(raw);
+    }
+    if (vips_cast(current.get(), &raw, VIPS_FORMAT_DOUBLE, nullptr) != 0)
+        return false;
+    current.reset(raw);
+    if (current->Xsize != square || current->Ysize != square)
+        return false;
+    std::size_t size = 0;
+    void* memory = vips_image_write_to_memory(current.get(), &size);
+    if (!memory)
+        return false;
+    const bool whole = size == out.size() * sizeof(double);
+    if (whole)
+        std::copy_n(static_cast<const double*>(memory), out.size(), out.data());
+    g_free(memory);
+    return whole;
+}
+
+// The shared path of both entry points: `header` opens the image lazily (nothing decoded),
+// `thumbnail` decodes it into the 32 × 32 square.
+template <typename OpenHeader, typename Thumbnail, typename IsKnown>
+std::variant<Picture, std::string> decode(OpenHeader openHeader, Thumbnail thumbnail,
+                                          IsKnown isKnown) {
+    initialise();
+    const Image header(openHeader());
+    if (!header)
+        return std::string(isKnown() ? damagedHeader : unsupported);
+    const std::int64_t width = header->Xsize, height = header->Ysize;
+    if (width < 1 || height < 1)
+        return std::string(damagedHeader);
+    if (width * height > maxPixels)
+        return "image too large to decode safely (" + std::to_string(width) + " × " +
+               std::to_string(height) + " pixels)";
+    const bool swap = vips_image_get_orientation_swap(header.get());
+
+    VipsImage* raw = nullptr;
+    if (thumbnail(&raw) != 0)
+        return std::string(damagedPixels);
+    std::array<double, square * square> luminance{};
+    if (!luminanceOf(Image(raw).get(), luminance))
+        return std::string(damagedPixels);
+    return Picture{static_cast<std::int32_t>(swap ? height : width),
+                   static_cast<std::int32_t>(swap ? width : height), fingerprintOf(luminance)};
+}
+
+} // namespace
+
+namespace Fingerprints {
+
+std::variant<Picture, std::string> fromFile(const std::string& path) {
+    const char* name = path.c_str();
+    return decode(
+        [name] {
+            return vips_image_new_from_file(name, "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                            VIPS_FAIL_ON_ERROR, nullptr);
+        },
+        [name](VipsImage** out) {
+            return vips_thumbnail(name, out, square, "height", square, "size", VIPS_SIZE_FORCE,
+                                  "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+        },
+        [name] { return vips_foreign_find_load(name) != nullptr; });
+}
+
+std::variant<Picture, std::string> fromBytes(std::string_view bytes) {
+    // libvips reads the buffer without changing it; its interface is just not const.
+    void* data = const_cast<char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    return decode(
+        [data, size] {
+            return vips_image_new_from_buffer(data, size, "", "access", VIPS_ACCESS_SEQUENTIAL,
+                                              "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+        },
+        [data, size](VipsImage** out) {
+            // libvips 8.14 hands a buffer's loader only the options in option_string.
+            return vips_thumbnail_buffer(data, size, out, square, "height", square, "size",
+                                         VIPS_SIZE_FORCE, "option_string", "fail_on=error",
+                                         nullptr);
+        },
+        [data, size] { return vips_foreign_find_load_buffer(data, size) != nullptr; });
+}
+
+Fingerprint turned(const Fingerprint& fingerprint, Turn turn) {
+    // Mirroring the pixels left to right negates the odd horizontal frequencies, top to bottom
+    // the odd vertical ones; swapping the axes swaps u and v. A half turn is both mirrors, a
+    // quarter turn a swap followed by one mirror.
+    const bool swap = turn == Turn::quarter || turn == Turn::threeQuarters;
+    const bool mirrorU = turn == Turn::half || turn == Turn::quarter;
+    const bool mirrorV = turn == Turn::half || turn == Turn::threeQuarters;
+    Fingerprint result;
+    for (int v = 0; v < side; ++v)
+        for (int u = 0; u < side; ++u) {
+            int value = fingerprint.coefficients[v * side + u];
+            const int targetU = swap ? v : u, targetV = swap ? u : v;
+            if ((mirrorU && targetU % 2 == 1) != (mirrorV && targetV % 2 == 1))
+                value = -value;
+            result.coefficients[targetV * side + targetU] = static_cast<std::int8_t>(value);
+        }
+    for (int y = 0; y < square; ++y)
+        for (int x = 0; x < square; ++x) {
+            const int mirroredX = mirrorU ? square - 1 - x : x;
+            const int mirroredY = mirrorV ? square - 1 - y : y;
+            const int sourceX = swap ? mirroredY : mirroredX,
+                      sourceY = swap ? mirroredX : mirroredY;
+            result.pixels[y * square + x] = fingerprint.pixels[sourceY * square + sourceX];
+        }
+    return result;
+}
+
+double distance(const Fingerprint& a, const Fingerprint& b) {
+    std::int64_t dot = 0, normA = 0, normB = 0;
+    for (std::size_t i = 0; i < a.coefficients.size(); ++i) {
+        const int x = a.coefficients[i], y = b.coefficients[i];
+        dot += x * y;
+        normA += x * x;
+        normB += y * y;
+    }
+    if (normA == 0 || normB == 0)
+        return 2.0;
+    return 1.0 - static_cast<double>(dot) / std::sqrt(double(normA) * double(normB));
+}
+
+double localChange(const Fingerprint& a, const Fingerprint& b) {
+    // How far a's pixel lies outside the range of b's pixels around it, and the other way round.
+    const auto outside = [](const Fingerprint& from, const Fingerprint& to, int x, int y) {
+        int low = 127, high = -127;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = std::clamp(x + dx, 0, square - 1);
+                const int ny = std::clamp(y + dy, 0, square - 1);
+                low = std::min<int>(low, to.pixels[ny * square + nx]);
+                high = std::max<int>(high, to.pixels[ny * square + nx]);
+            }
+        const int value = from.pixels[y * square + x];
+        return std::max({0, value - high, low - value});
+    };
+    int largest = 0;
+    for (int y = 0; y < square; ++y)
+        for (int x = 0; x < square; ++x)
+            largest = std::max({largest, outside(a, b, x, y), outside(b, a, x, y)});
+    return largest / 32.0;
+}
+
+std::uint64_t signature(const Fingerprint& fingerprint) {
+    std::uint64_t bits = 0;
+    for (int v = 0; v < 8; ++v)
+        for (int u = 0; u < 8; ++u)
+            if (fingerprint.coefficients[v * side + u] > 0)
+                bits |= std::uint64_t(1) << (v * 8 + u);
+    return bits;
+}
+
+} // namespace Fingerprints
+} // namespace quillmere::similar
