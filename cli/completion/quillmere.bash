@@ -81,7 +81,7 @@ _quillmere() {
     esac
 
     if [[ $cur == -* ]]; then
-        local options='--include --out --move --yes --undo --quiet -h --help'
+        local options='--include --out --move --yes --undo --similar --quiet -h --help'
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return
     fi
