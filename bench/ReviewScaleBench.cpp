@@ -2,6 +2,7 @@
 // the time from a scan's result to the first pair on screen, filter and media switches, D, K and
 // the arrow keys held down, the longest stall of the GUI thread during each, and memory.
 //   ReviewScaleBench [pairs]     (default 100000; files are written under a temporary folder)
+#include "QtTestEnvironment.h"
 #include "QuillmereApp.h"
 #include "TempDir.h"
 #include "model/ReviewSession.h"
@@ -164,12 +165,7 @@ int run(int pairs) {
 int main(int argc, char** argv) {
     // A home of its own, so that the saved marks and the Trash of the user are never touched.
     QTemporaryDir home;
-    const QByteArray path = home.path().toLocal8Bit();
-    qputenv("HOME", path);
-    qputenv("XDG_DATA_HOME", path + "/.local/share");
-    qputenv("XDG_CACHE_HOME", path + "/.cache");
-    qputenv("XDG_CONFIG_HOME", path + "/.config");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    quillmere::testing::useHome(home);
     qunsetenv("QUILLMERE_MANIFEST");
     QApplication application(argc, argv);
     const int pairs = argc > 1 ? std::atoi(argv[1]) : 100000;

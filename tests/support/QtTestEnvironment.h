@@ -9,17 +9,22 @@
 
 namespace quillmere::testing {
 
-/// `setup` runs once the folders are set, before the application object exists.
-template <typename Application, typename Setup> int runQtTests(int argc, char** argv, Setup setup) {
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 2;
+/// Makes `home` the home, data folder, caches and settings of this process, headless.
+inline void useHome(const QTemporaryDir& home) {
     const QByteArray path = home.path().toLocal8Bit();
     qputenv("HOME", path);
     qputenv("XDG_DATA_HOME", path + "/.local/share");
     qputenv("XDG_CACHE_HOME", path + "/.cache");
     qputenv("XDG_CONFIG_HOME", path + "/.config");
     qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+/// `setup` runs once the folders are set, before the application object exists.
+template <typename Application, typename Setup> int runQtTests(int argc, char** argv, Setup setup) {
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    useHome(home);
     setup();
     Application application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
