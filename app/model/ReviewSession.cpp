@@ -77,9 +77,7 @@ ReviewSession::ReviewSession(const Trash& trash, const CloudStatus& cloud, QObje
 }
 
 ReviewSession::~ReviewSession() {
-    if (saveTimer_.isActive())
-        writeDecisions();
-    saver_.waitForDone();
+    flushDecisions();
 }
 
 // ---- Published state
@@ -185,9 +183,7 @@ ReviewSession::Pairs ReviewSession::Pairs::of(const ScanResult& result) {
 void ReviewSession::install(Pairs pairs, std::optional<std::string> stateURL) {
     // The marks of the review being replaced are written before the new review's are read, which
     // may be the same file.
-    if (saveTimer_.isActive())
-        writeDecisions();
-    saver_.waitForDone();
+    flushDecisions();
     // The saved marks go in before anyone is told, so that the list is drawn once.
     if (const auto saved = stateURL ? ReviewState::read(*stateURL) : std::nullopt)
         for (auto& item : pairs.items)
@@ -229,6 +225,12 @@ void ReviewSession::load(Pairs pairs, ScanSummary summary) {
 void ReviewSession::saveDecisions() {
     if (stateURL_ && !saveTimer_.isActive())
         saveTimer_.start();
+}
+
+void ReviewSession::flushDecisions() {
+    if (saveTimer_.isActive())
+        writeDecisions();
+    saver_.waitForDone();
 }
 
 void ReviewSession::writeDecisions() {

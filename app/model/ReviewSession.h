@@ -215,6 +215,8 @@ class ReviewSession : public QObject {
     void saveDecisions();
     /// Writes the marks now, off the GUI thread: the fsync of a busy disk must not hold up a key.
     void writeDecisions();
+    /// Writes marks still waiting and waits until every write has landed.
+    void flushDecisions();
     void applyFinished();
 
     const Trash& trash_;
