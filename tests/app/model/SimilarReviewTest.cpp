@@ -1,10 +1,14 @@
 // A review of similar photos on real pictures: the scan in the background ending in pairs, an apply
 // that moves a similar photo to the Trash only while both files are those the scan saw, and marks
 // kept apart from those of the identical review of the same folders.
+
+// clang-format off
 // libvips before Qt, whose "signals" keyword its GLib headers use as a name.
+#include "TestPictures.h"
+// clang-format on
+
 #include "QtPrinting.h"
 #include "TempDir.h"
-#include "TestPictures.h"
 #include "model/ApplyFailure.h"
 #include "model/ReviewSession.h"
 #include "model/ReviewState.h"
