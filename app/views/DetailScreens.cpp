@@ -121,15 +121,23 @@ WelcomeScreen::WelcomeScreen(QWidget* parent) : QWidget(parent) {
     auto* actions = new QVBoxLayout;
     actions->setSpacing(10);
     actions->setContentsMargins(0, 4, 0, 0);
+    auto* scans = new QHBoxLayout;
+    scans->setSpacing(12);
     auto* scan = Buttons::prominent(QStringLiteral("Scan Folders…"), this);
+    auto* similar = Buttons::large(QStringLiteral("Find Similar Photos…"), this);
+    similar->setObjectName(QStringLiteral("findSimilar"));
+    similar->setToolTip(QStringLiteral("Find the same picture at another size, quality or format"));
+    scans->addWidget(scan);
+    scans->addWidget(similar);
     auto* open = new LinkButton(QStringLiteral("Open an Earlier Scan's Manifest…"),
                                 TextStyles::font(TextStyle::body), this);
-    actions->addWidget(scan, 0, Qt::AlignHCenter);
+    actions->addLayout(scans);
     actions->addWidget(open, 0, Qt::AlignHCenter);
     addCentred(layout, actions);
     finish(layout);
 
     connect(scan, &QPushButton::clicked, this, &WelcomeScreen::scanRequested);
+    connect(similar, &QPushButton::clicked, this, &WelcomeScreen::similarRequested);
     connect(open, &QPushButton::clicked, this, &WelcomeScreen::openRequested);
 }
 
