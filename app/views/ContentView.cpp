@@ -227,8 +227,8 @@ void ContentView::requestApply() {
     showApplyConfirmation_ = true;
     const auto parked = std::count_if(keeps.begin(), keeps.end(),
                                       [](const ReviewItem& item) { return item.parkedRecord(); });
-    const auto alert =
-        ReviewTexts::applyAlert(alertOffersRemoval_, discards, session_.reclaimableBytes(), parked);
+    const auto alert = ReviewTexts::applyAlert(
+        alertOffersRemoval_, discards, session_.reclaimableBytes(), parked, session_.kind());
 
     auto* box = makeAlert(this, QStringLiteral("applyConfirmation"), alert.title, alert.message);
     auto* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
@@ -329,7 +329,7 @@ void ContentView::showScreen(Screen screen) {
             mediaFilter != ReviewSession::MediaFilter::all && session_.mediaCount(mediaFilter) == 0;
         emptyFilter_->setNotice(ReviewTexts::emptyFilterNotice(
             mediaFilter, mediaResponsible, std::int64_t(session_.items().size()),
-            session_.undecidedCount()));
+            session_.undecidedCount(), session_.kind()));
         detail_->setCurrentWidget(emptyFilter_);
         break;
     }

@@ -72,6 +72,7 @@ class NothingFoundScreen : public QWidget {
 
   private:
     const ReviewSession& session_;
+    QLabel* title_;
     QLabel* checked_;
     QLabel* took_;
     QLabel* nothingHere_;
