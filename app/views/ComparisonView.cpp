@@ -311,8 +311,9 @@ void ComparisonView::showHeader() {
     kindSymbol_->setPixmap(
         Symbols::pixmap(video ? QStringLiteral("film") : QStringLiteral("photo"), symbolSize,
                         Palette::color(Palette::Role::secondary, palette()), devicePixelRatioF()));
-    name_->setFullText(
-        QString::fromStdString(std::string(FileSystem::lastComponent(item_->keepURL))));
+    // A similar photo is named itself: its size, beside the name, is its own, not the kept one's.
+    const std::string& named = item_->similarOrigin() ? item_->candidateURL : item_->keepURL;
+    name_->setFullText(QString::fromStdString(std::string(FileSystem::lastComponent(named))));
     size_->setText(QString::fromStdString(ReportWriter::humanSize(item_->sizeBytes)));
     if (item_->similarOrigin()) {
         // Two files that only look alike: never the green seal of a proven match.

@@ -40,6 +40,7 @@ TEST(SimilarComparisonTest, SaysSimilarNotIdenticalAndListsWhatTellsTheTwoApart)
     view.resize(1000, 700);
     view.show();
     view.showItem(session.items().front());
+    EXPECT_EQ(textOf(view, "name"), "IMG_1.png") << "the photo whose size the header shows";
     EXPECT_EQ(textOf(view, "verified"), "Similar, not identical");
     EXPECT_EQ(view.findChild<SymbolLabel*>("verified")->colour(), Palette::Role::orange);
     EXPECT_EQ(textOf(*view.rightPane(), "roleCaption"), "Similar photo");
