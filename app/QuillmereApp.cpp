@@ -112,8 +112,10 @@ void QuillmereApp::createCommands() {
                [&session] { session.selectNext(1); });
     addCommand(QStringLiteral("Previous Pair"), QKeySequence(Qt::Key_Up),
                [&session] { session.selectNext(-1); });
-    addCommand(QStringLiteral("Mark All Remaining for Trash"), {},
-               [&session] { session.markAllPending(Decision::discard); });
+    auto* markAll = addCommand(QStringLiteral("Mark All Remaining for Trash"), {},
+                               [&session] { session.markAllPending(Decision::discard); });
+    connect(&session, &ReviewSession::sourceChanged, markAll,
+            [markAll, &session] { markAll->setEnabled(session.marksAllForTrash()); });
     addCommand(QStringLiteral("Clear All Marks"), {},
                [&session] { session.markAllPending(Decision::undecided); });
 }

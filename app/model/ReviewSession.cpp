@@ -469,6 +469,8 @@ void ReviewSession::markSelectionAndAdvance(ReviewItem::Decision decision) {
 }
 
 void ReviewSession::markAllPending(ReviewItem::Decision decision) {
+    if (decision == ReviewItem::Decision::discard && !marksAllForTrash())
+        return;
     bool any = false;
     for (auto& item : items_)
         if (item.state == ReviewItem::State::pending && item.decision != decision) {

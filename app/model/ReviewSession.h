@@ -174,8 +174,12 @@ class ReviewSession : public QObject {
     void mark(const std::string& id, ReviewItem::Decision decision);
     /// Marks the selected pair and selects the pair that now takes its place in the list.
     void markSelectionAndAdvance(ReviewItem::Decision decision);
-    /// Gives every pending pair the decision and saves the marks once.
+    /// Gives every pending pair the decision and saves the marks once. In a review of similar
+    /// photos nothing is marked for the Trash wholesale: two photos that only look alike are
+    /// judged one pair at a time, by someone looking at them.
     void markAllPending(ReviewItem::Decision decision);
+    /// Whether markAllPending marks for the Trash in this review.
+    bool marksAllForTrash() const { return kind_ != Kind::similar; }
     /// Returns failed pairs to pending and lists them under "Marked remove".
     void retryFailed();
     /// Moves the selection within the filtered list, clamped at both ends.

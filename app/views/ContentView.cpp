@@ -352,7 +352,7 @@ void ContentView::refresh() {
     showScreen(currentScreen());
 
     scanAction_->setEnabled(!scanning);
-    markAllAction_->setEnabled(!session_.items().empty());
+    markAllAction_->setEnabled(!session_.items().empty() && session_.marksAllForTrash());
     clearMarksAction_->setEnabled(!session_.items().empty());
     retryAction_->setEnabled(session_.failedCount() > 0);
     showErrorAlert();

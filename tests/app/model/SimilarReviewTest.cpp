@@ -161,6 +161,9 @@ TEST(SimilarReviewTest, MarksAreSavedApartFromThoseOfTheIdenticalReviewOfTheSame
     Review review;
     ReviewSession& session = review.session;
     review.scanAndLoad();
+    session.markAllPending(Decision::discard);
+    EXPECT_EQ(review.pair().decision, Decision::undecided)
+        << "similar photos are marked one by one";
     session.mark(review.copy, Decision::discard);
 
     // The identical review of the same folders, holding a pair of the same path.
