@@ -82,6 +82,16 @@ QString capturedDate(const QDateTime& when) {
     return QString::fromUtf16(text.getBuffer(), text.length());
 }
 
+/// "JPEG", "HEIC", "PNG": the format the file's extension names, in capitals.
+QString formatName(const QString& path) {
+    const QString extension = QFileInfo(path).suffix().toUpper();
+    if (extension == QLatin1String("JPG") || extension == QLatin1String("JPE"))
+        return QStringLiteral("JPEG");
+    if (extension == QLatin1String("TIF"))
+        return QStringLiteral("TIFF");
+    return extension;
+}
+
 /// The notice shown instead of a picture when the file is not on disk.
 QWidget* fileNotFound(QWidget* parent) {
     auto* notice = new QWidget(parent);
@@ -150,15 +160,6 @@ bool FilePane::isInReviewFolder(const QString& path) {
         QString::fromUtf8(SkipRules::reviewDirectoryName.data(),
                           static_cast<qsizetype>(SkipRules::reviewDirectoryName.size()));
     return path.split(QLatin1Char('/')).contains(review);
-}
-
-QString FilePane::formatName(const QString& path) {
-    const QString extension = QFileInfo(path).suffix().toUpper();
-    if (extension == QLatin1String("JPG") || extension == QLatin1String("JPE"))
-        return QStringLiteral("JPEG");
-    if (extension == QLatin1String("TIF"))
-        return QStringLiteral("TIFF");
-    return extension;
 }
 
 QWidget* FilePane::roleRow() {

@@ -51,9 +51,6 @@ class FilePane : public QWidget {
     FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget* parent = nullptr,
              Facts facts = Facts::standard);
 
-    /// "JPEG", "HEIC", "PNG": the format the file's extension names, in capitals.
-    static QString formatName(const QString& path);
-
     const QString& url() const { return url_; }
     const Role& role() const { return role_; }
     QMediaPlayer* player() const { return player_; }
