@@ -88,6 +88,8 @@ void QuillmereApp::createCommands() {
 
     addCommand(QStringLiteral("Scan Folders…"), QKeySequence(Qt::CTRL | Qt::Key_O),
                [this] { emit notifications_->scanFolders(); });
+    addCommand(QStringLiteral("Find Similar Photos…"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_O),
+               [this] { emit notifications_->findSimilarPhotos(); });
     addCommand(QStringLiteral("Open an Earlier Scan's Manifest…"),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
                [this] { emit notifications_->openManifest(); });
@@ -110,8 +112,10 @@ void QuillmereApp::createCommands() {
                [&session] { session.selectNext(1); });
     addCommand(QStringLiteral("Previous Pair"), QKeySequence(Qt::Key_Up),
                [&session] { session.selectNext(-1); });
-    addCommand(QStringLiteral("Mark All Remaining for Trash"), {},
-               [&session] { session.markAllPending(Decision::discard); });
+    auto* markAll = addCommand(QStringLiteral("Mark All Remaining for Trash"), {},
+                               [&session] { session.markAllPending(Decision::discard); });
+    connect(&session, &ReviewSession::sourceChanged, markAll,
+            [markAll, &session] { markAll->setEnabled(session.marksAllForTrash()); });
     addCommand(QStringLiteral("Clear All Marks"), {},
                [&session] { session.markAllPending(Decision::undecided); });
 }
@@ -139,7 +143,8 @@ void QuillmereApp::installMenus(QMainWindow& window) const {
                                                      {},
                                                      QStringLiteral("Quit Quillmere")});
     fill(bar->addMenu(QStringLiteral("File")),
-         {QStringLiteral("Scan Folders…"), QStringLiteral("Open an Earlier Scan's Manifest…")});
+         {QStringLiteral("Scan Folders…"), QStringLiteral("Find Similar Photos…"),
+          QStringLiteral("Open an Earlier Scan's Manifest…")});
     fill(bar->addMenu(QStringLiteral("Review")), {QStringLiteral("Mark for Trash"),
                                                   QStringLiteral("Keep Both"),
                                                   QStringLiteral("Clear Mark"),

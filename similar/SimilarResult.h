@@ -2,6 +2,8 @@
 // photos that could not be read, and the scan's counts.
 #pragma once
 
+#include "FingerprintCache.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -15,9 +17,16 @@ struct SimilarPhoto {
     /// Pixel size as shown, orientation applied.
     std::int32_t width = 0;
     std::int32_t height = 0;
+    /// The file as the scan found it, so that whoever acts on the photo later can tell whether
+    /// it changed since.
+    FileStamp stamp = {};
 
     std::int64_t pixels() const { return std::int64_t(width) * height; }
-    friend bool operator==(const SimilarPhoto&, const SimilarPhoto&) = default;
+    /// The same photo at the same size; when the scan saw the file plays no part, so that two
+    /// scans of one library give equal groups even after a file was touched.
+    friend bool operator==(const SimilarPhoto& a, const SimilarPhoto& b) {
+        return a.path == b.path && a.size == b.size && a.width == b.width && a.height == b.height;
+    }
 };
 
 struct SimilarGroup {

@@ -159,7 +159,7 @@ SimilarResult SimilarScanner::scan() {
         for (auto& photo : photos) {
             if (photo.picture)
                 fingerprinted.push_back({{std::move(photo.file.path), photo.file.size,
-                                          photo.picture->width, photo.picture->height},
+                                          photo.picture->width, photo.picture->height, photo.stamp},
                                          photo.picture->fingerprint});
             else if (!photo.failure.empty())
                 result.skipped.push_back({std::move(photo.file.path), std::move(photo.failure)});

@@ -13,6 +13,11 @@ constexpr std::string_view notIdentical = "no longer byte-identical to the copy 
 constexpr std::string_view sameFile =
     "this is the same file as the copy being kept, not a second copy of it";
 
+/// The reasons of a similar photo, which goes only while neither file has changed since the scan.
+constexpr std::string_view similarKeeperMissing = "the photo being kept is missing";
+constexpr std::string_view similarKeeperChanged = "the photo being kept has changed since the scan";
+constexpr std::string_view similarChanged = "this photo has changed or moved since the scan";
+
 /// Whether the reason says that the files differ or that one of them is gone, after which the
 /// pair can no longer be presented as verified identical.
 constexpr bool contradictsMatch(std::string_view reason) {

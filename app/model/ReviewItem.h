@@ -1,7 +1,9 @@
-// One pair under review: a duplicate beside the copy that is kept, the user's mark for it and what
-// has happened to the duplicate so far.
+// One pair under review: a duplicate (or, in a review of similar photos, a photo that shows the
+// same picture) beside the copy that is kept, the user's mark for it and what has happened to it so
+// far.
 #pragma once
 
+#include "FingerprintCache.h"
 #include "move/MoveManifest.h"
 
 #include <cstdint>
@@ -28,7 +30,15 @@ struct ReviewItem {
         MoveRecord record;
         friend bool operator==(const Parked&, const Parked&) = default;
     };
-    using Origin = std::variant<InPlace, Parked>;
+    /// The photo shows the same picture as the kept one but is another file, found by a scan for
+    /// similar photos. Both files as the scan found them: neither may have changed when the
+    /// photo goes, since no byte comparison can vouch for a pair that differs by definition.
+    struct Similar {
+        similar::FileStamp keep;
+        similar::FileStamp candidate;
+        friend bool operator==(const Similar&, const Similar&) = default;
+    };
+    using Origin = std::variant<InPlace, Parked, Similar>;
 
     /// The duplicate's path, unique within one review.
     std::string id;
@@ -48,6 +58,8 @@ struct ReviewItem {
         const auto* parked = std::get_if<Parked>(&origin);
         return parked ? &parked->record : nullptr;
     }
+    /// The scan's record of both files for a similar photo, or nothing.
+    const Similar* similarOrigin() const { return std::get_if<Similar>(&origin); }
 
     friend bool operator==(const ReviewItem&, const ReviewItem&) = default;
 };

@@ -4,6 +4,7 @@
 #include "model/ReviewSession.h"
 
 #include "Error.h"
+#include "SimilarResult.h"
 #include "fs/FileSystem.h"
 #include "model/ReviewState.h"
 #include "model/Trash.h"
@@ -123,9 +124,10 @@ void ReviewSession::setApplying(bool applying) {
 }
 
 void ReviewSession::setSource(std::optional<std::string> description,
-                              std::optional<ScanSummary> summary) {
+                              std::optional<ScanSummary> summary, Kind kind) {
     sourceDescription_ = std::move(description);
     scanSummary_ = std::move(summary);
+    kind_ = kind;
     emit sourceChanged();
     emit changed();
 }
@@ -180,6 +182,23 @@ ReviewSession::Pairs ReviewSession::Pairs::of(const ScanResult& result) {
     return Pairs(std::move(items));
 }
 
+ReviewSession::Pairs ReviewSession::Pairs::of(const similar::SimilarResult& result) {
+    std::vector<ReviewItem> items;
+    for (const auto& group : result.groups)
+        for (const auto& photo : group.similar) {
+            ReviewItem item;
+            item.id = photo.path;
+            item.keepURL = group.keep.path;
+            item.candidateURL = photo.path;
+            item.sizeBytes = photo.size;
+            item.origin = ReviewItem::Similar{group.keep.stamp, photo.stamp};
+            item.state = FileSystem::existsNoFollow(photo.path) ? ReviewItem::State::pending
+                                                                : ReviewItem::State::gone;
+            items.push_back(std::move(item));
+        }
+    return Pairs(std::move(items));
+}
+
 void ReviewSession::install(Pairs pairs, std::optional<std::string> stateURL) {
     // The marks of the review being replaced are written before the new review's are read, which
     // may be the same file.
@@ -214,9 +233,19 @@ void ReviewSession::load(const ScanResult& result, const std::vector<std::string
 }
 
 void ReviewSession::load(Pairs pairs, ScanSummary summary) {
+    loadScan(std::move(pairs), std::move(summary), Kind::scan);
+}
+
+void ReviewSession::loadSimilar(Pairs pairs, ScanSummary summary) {
+    loadScan(std::move(pairs), std::move(summary), Kind::similar);
+}
+
+void ReviewSession::loadScan(Pairs pairs, ScanSummary summary, Kind kind) {
     manifestRoot_.reset();
-    install(std::move(pairs), ReviewState::stateFileForScan(summary.roots));
-    setSource(joined(summary.roots, ", "), std::move(summary));
+    install(std::move(pairs), kind == Kind::similar
+                                  ? ReviewState::stateFileForSimilar(summary.roots)
+                                  : ReviewState::stateFileForScan(summary.roots));
+    setSource(joined(summary.roots, ", "), std::move(summary), kind);
     finishLoad();
 }
 
@@ -440,6 +469,8 @@ void ReviewSession::markSelectionAndAdvance(ReviewItem::Decision decision) {
 }
 
 void ReviewSession::markAllPending(ReviewItem::Decision decision) {
+    if (decision == ReviewItem::Decision::discard && !marksAllForTrash())
+        return;
     bool any = false;
     for (auto& item : items_)
         if (item.state == ReviewItem::State::pending && item.decision != decision) {

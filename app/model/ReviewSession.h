@@ -24,6 +24,9 @@ namespace quillmere {
 class CloudStatus;
 class Trash;
 struct ScanResult;
+namespace similar {
+struct SimilarResult;
+}
 
 class ReviewSession : public QObject {
     Q_OBJECT
@@ -33,6 +36,9 @@ class ReviewSession : public QObject {
     enum class Filter { pending, discard, keep, failed, resolved, all };
     /// Media-kind filter of the list.
     enum class MediaFilter { all, photos, videos };
+    /// What the review came from: a scan for identical files, an earlier set-aside's manifest,
+    /// or a scan for similar photos.
+    enum class Kind { scan, manifest, similar };
 
     /// Every status filter, in the order the list offers them.
     static constexpr std::array<Filter, 6> filters = {Filter::pending,  Filter::discard,
@@ -81,6 +87,9 @@ class ReviewSession : public QObject {
         explicit Pairs(std::vector<ReviewItem> items);
         /// The duplicates of a finished scan, each looked for on disk.
         static Pairs of(const ScanResult& result);
+        /// Each similar photo of a finished similar-photo scan paired with its group's keeper,
+        /// each looked for on disk.
+        static Pairs of(const similar::SimilarResult& result);
     };
 
     /// Uses the desktop's Trash and the platform's cloud status.
@@ -102,6 +111,8 @@ class ReviewSession : public QObject {
     /// The scanned roots joined by ", ", or the folder holding the opened manifest.
     const std::optional<std::string>& sourceDescription() const { return sourceDescription_; }
     bool isLoaded() const { return isLoaded_; }
+    /// Changes with the source (sourceChanged).
+    Kind kind() const { return kind_; }
     /// Present for a scan review only.
     const std::optional<ScanSummary>& scanSummary() const { return scanSummary_; }
     /// The last load error; cleared by a successful load or by the view that showed it.
@@ -116,6 +127,9 @@ class ReviewSession : public QObject {
     void load(const ScanResult& result, const std::vector<std::string>& roots);
     /// The pairs of a finished scan, made ready off the GUI thread.
     void load(Pairs pairs, ScanSummary summary);
+    /// The pairs of a finished scan for similar photos, made ready off the GUI thread; their
+    /// marks are kept apart from those of a scan of the same folders for identical files.
+    void loadSimilar(Pairs pairs, ScanSummary summary);
     /// The records of a set-aside manifest, or errorMessage when it cannot be read.
     void load(const std::string& manifestURL);
     /// The newest manifest in the review folder of a root (or in that review folder itself).
@@ -160,8 +174,12 @@ class ReviewSession : public QObject {
     void mark(const std::string& id, ReviewItem::Decision decision);
     /// Marks the selected pair and selects the pair that now takes its place in the list.
     void markSelectionAndAdvance(ReviewItem::Decision decision);
-    /// Gives every pending pair the decision and saves the marks once.
+    /// Gives every pending pair the decision and saves the marks once. In a review of similar
+    /// photos nothing is marked for the Trash wholesale: two photos that only look alike are
+    /// judged one pair at a time, by someone looking at them.
     void markAllPending(ReviewItem::Decision decision);
+    /// Whether markAllPending marks for the Trash in this review.
+    bool marksAllForTrash() const { return kind_ != Kind::similar; }
     /// Returns failed pairs to pending and lists them under "Marked remove".
     void retryFailed();
     /// Moves the selection within the filtered list, clamped at both ends.
@@ -170,7 +188,8 @@ class ReviewSession : public QObject {
     void reconcileSelection();
 
     /// Carries out the marks of the pending pairs: duplicates marked for removal (only when
-    /// `removing`) go to the Trash after a byte-for-byte check against their kept copy; keep
+    /// `removing`) go to the Trash after a byte-for-byte check against their kept copy (a
+    /// similar photo: after a check that neither file changed since the scan); keep
     /// marks leave files alone or put set-aside files back. Returns at once; isApplying is true
     /// until the last outcome is written. Ignored while an apply runs.
     void apply(bool removing);
@@ -199,9 +218,12 @@ class ReviewSession : public QObject {
     bool listed(std::size_t index) const;
 
     std::int64_t countItems(ReviewItem::State state) const;
+    /// The pairs of a finished scan of either kind, with the marks saved for its kind and roots.
+    void loadScan(Pairs pairs, ScanSummary summary, Kind kind);
     /// Installs a new review with the marks saved at `stateURL`.
     void install(Pairs pairs, std::optional<std::string> stateURL);
-    void setSource(std::optional<std::string> description, std::optional<ScanSummary> summary);
+    void setSource(std::optional<std::string> description, std::optional<ScanSummary> summary,
+                   Kind kind);
     /// Resets filters, marks the review loaded and queues the selection of the first pair.
     void finishLoad();
     void setDecision(std::size_t index, ReviewItem::Decision decision);
@@ -231,6 +253,7 @@ class ReviewSession : public QObject {
     std::optional<std::string> selection_;
     std::optional<std::string> sourceDescription_;
     bool isLoaded_ = false;
+    Kind kind_ = Kind::scan;
     std::optional<ScanSummary> scanSummary_;
     std::optional<std::string> errorMessage_;
     bool isApplying_ = false;

@@ -1,6 +1,8 @@
 // Applying the marks of a review. Each duplicate marked for removal is compared byte for byte
-// with its kept copy during this apply, off the GUI thread and one pair at a time; only when all
-// comparisons are done are the verified duplicates handed to the Trash, together. Keep marks then
+// with its kept copy during this apply, off the GUI thread and one pair at a time; a similar photo,
+// which differs from its kept copy by definition, is instead checked to be, like the kept copy,
+// the very file the scan saw. Only when all checks are done are the verified files handed to the
+// Trash, together. Keep marks then
 // leave files alone or put set-aside files back. Nothing is ever deleted: a duplicate that cannot
 // go to the Trash stays where it is, and its pair records why.
 #include "fs/FileSystem.h"
@@ -35,6 +37,27 @@ Comparison compare(const std::string& keep, const std::string& duplicate) {
         return Comparison::sameFile;
     return ContentSignature::verifyIdentical(keep, duplicate) ? Comparison::identical
                                                               : Comparison::different;
+}
+
+std::optional<similar::FileStamp> stampOf(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0)
+        return std::nullopt;
+    return similar::FileStamp{status.st_dev, status.st_ino, status.st_size,
+                              std::int64_t(status.st_mtim.tv_sec) * 1'000'000'000 +
+                                  status.st_mtim.tv_nsec};
+}
+
+// Why a similar photo must stay: the kept photo or this one is no longer the file the scan saw
+// (same device and inode, size and modification time), so what the person looked at may not be
+// what would go.
+std::optional<std::string_view> changedSinceScan(const ReviewItem& pair,
+                                                 const ReviewItem::Similar& scanned) {
+    if (stampOf(pair.keepURL) != scanned.keep)
+        return similarKeeperChanged;
+    if (stampOf(pair.candidateURL) != scanned.candidate)
+        return similarChanged;
+    return std::nullopt;
 }
 
 } // namespace
@@ -83,13 +106,22 @@ class ReviewSession::ApplyRun : public QObject {
                 fail(pair.id, *reason);
                 continue;
             }
+            const ReviewItem::Similar* similar = pair.similarOrigin();
             if (!FileSystem::exists(pair.keepURL)) {
-                fail(pair.id, keeperMissing);
+                fail(pair.id, similar ? similarKeeperMissing : keeperMissing);
                 continue;
             }
             if (session_.cloud_.isPlaceholder(pair.candidateURL) ||
                 session_.cloud_.isPlaceholder(pair.keepURL)) {
                 fail(pair.id, notDownloaded);
+                continue;
+            }
+            if (similar) {
+                // Two file-status reads, no contents: quick enough for the GUI thread.
+                if (const auto reason = changedSinceScan(pair, *similar))
+                    fail(pair.id, *reason);
+                else
+                    verified_.push_back(pair);
                 continue;
             }
             auto* watcher = new QFutureWatcher<Comparison>(this);

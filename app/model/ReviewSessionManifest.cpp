@@ -98,7 +98,7 @@ void ReviewSession::load(const std::string& manifestURL) {
     }
     manifestRoot_ = manifest.root;
     install(Pairs(std::move(items)), ReviewState::stateFileForManifest(path));
-    setSource(FileSystem::parent(path), std::nullopt);
+    setSource(FileSystem::parent(path), std::nullopt, Kind::manifest);
     finishLoad();
 }
 

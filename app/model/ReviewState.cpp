@@ -101,7 +101,11 @@ std::optional<std::string> stateDirectory() {
     return folder;
 }
 
-std::optional<std::string> stateFileForScan(const std::vector<std::string>& roots) {
+namespace {
+
+// prefix + 16 hex digits of the SHA-256 of the sorted roots + ".json" in the state directory.
+std::optional<std::string> stateFileForRoots(std::string_view prefix,
+                                             const std::vector<std::string>& roots) {
     const auto folder = stateDirectory();
     if (!folder)
         return std::nullopt;
@@ -115,8 +119,18 @@ std::optional<std::string> stateFileForScan(const std::vector<std::string>& root
         joined += QByteArray::fromStdString(sorted[i]);
     }
     const QByteArray digest = QCryptographicHash::hash(joined, QCryptographicHash::Sha256);
-    const std::string name = "scan-" + digest.first(8).toHex().toStdString() + ".json";
+    const std::string name = std::string(prefix) + digest.first(8).toHex().toStdString() + ".json";
     return FileSystem::join(*folder, name);
+}
+
+} // namespace
+
+std::optional<std::string> stateFileForScan(const std::vector<std::string>& roots) {
+    return stateFileForRoots("scan-", roots);
+}
+
+std::optional<std::string> stateFileForSimilar(const std::vector<std::string>& roots) {
+    return stateFileForRoots("similar-", roots);
 }
 
 std::string stateFileForManifest(const std::string& manifestPath) {

@@ -35,6 +35,10 @@ std::optional<std::string> stateDirectory();
 /// the same file. Nothing when there is no state directory.
 std::optional<std::string> stateFileForScan(const std::vector<std::string>& roots);
 
+/// The state file of a scan of `roots` for similar photos: the same name as stateFileForScan but
+/// beginning "similar-", so that neither review of the same folders takes the other's marks.
+std::optional<std::string> stateFileForSimilar(const std::vector<std::string>& roots);
+
 /// The state file beside a manifest, in the folder that holds it.
 std::string stateFileForManifest(const std::string& manifestPath);
 

@@ -1,8 +1,11 @@
 // The scan runs as a task in the global thread pool. The engine's worker threads report progress
-// by posting each phase to the GUI thread, where a guarded pointer drops reports that arrive after
-// the coordinator is gone; the result comes back through a watcher owned by the coordinator.
+// by posting each change of the texts to the GUI thread, where a guarded pointer drops reports that
+// arrive after the coordinator is gone; the result comes back through a watcher owned by the
+// coordinator.
 #include "model/ScanCoordinator.h"
 
+#include "FingerprintCache.h"
+#include "SimilarScanner.h"
 #include "scan/DuplicateScanner.h"
 
 #include <QCoreApplication>
@@ -44,7 +47,10 @@ ScanCoordinator::~ScanCoordinator() {
     stop_.request_stop();
 }
 
-bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion done) {
+template <typename Result>
+bool ScanCoordinator::start(const std::vector<std::string>& roots, const QString& headline,
+                            std::function<Result(const Post&, std::stop_token)> work,
+                            std::function<void(Result)> done) {
     if (isScanning_ || roots.empty())
         return false;
 
@@ -52,65 +58,90 @@ bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion don
     for (const auto& root : roots)
         paths << QString::fromStdString(root);
     setScanning(true);
-    setHeadline(QStringLiteral("Looking for media files…"));
+    setHeadline(headline);
     setDetail(paths.join(QStringLiteral(", ")));
     setFraction(std::nullopt);
     startedAt_ = std::chrono::steady_clock::now();
     startTicking();
 
-    // The app never scans sub-folder includes: each chosen folder is scanned whole.
-    ScanConfig config{roots, {}};
     stop_ = std::stop_source();
     const int generation = ++generation_;
     QPointer<ScanCoordinator> self(this);
-    ScanProgress progress = [self, generation](const ScanPhase& phase) {
-        // No work on the reporting thread: the phase is handed to the GUI thread, where the
+    Post post = [self, generation](std::function<void(ScanCoordinator&)> change) {
+        // No work on the reporting thread: the change is handed to the GUI thread, where the
         // guard is read.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, generation, phase] {
+            [self, generation, change = std::move(change)] {
                 if (self && self->generation_ == generation && self->isScanning_)
-                    self->report(phase);
+                    change(*self);
             },
             Qt::QueuedConnection);
     };
-    Engine engine = engine_ ? engine_
-                            : [stop = stop_.get_token()](const ScanConfig& config,
-                                                         const ScanProgress& progress) {
-                                  return DuplicateScanner(config, progress, nullptr, stop).scan();
-                              };
 
-    auto* watcher = new QFutureWatcher<Outcome>(this);
+    auto* watcher = new QFutureWatcher<Result>(this);
     connect(watcher, &QFutureWatcherBase::finished, this,
             [this, watcher, generation, done = std::move(done)] {
                 watcher->deleteLater();
-                if (generation == generation_ && isScanning_)
-                    finish(watcher->future().takeResult(), done);
+                if (generation != generation_ || !isScanning_)
+                    return;
+                finish();
+                if (done)
+                    done(watcher->future().takeResult());
             });
-    watcher->setFuture(
-        QtConcurrent::run([engine = std::move(engine), config = std::move(config),
-                           progress = std::move(progress), stop = stop_.get_token()] {
-            Outcome outcome{engine(config, progress), ReviewSession::Pairs()};
+    watcher->setFuture(QtConcurrent::run([work = std::move(work), post = std::move(post),
+                                          stop = stop_.get_token()] { return work(post, stop); }));
+    return true;
+}
+
+bool ScanCoordinator::scan(const std::vector<std::string>& roots, Completion done) {
+    // The app never scans sub-folder includes: each chosen folder is scanned whole.
+    std::function<Outcome(const Post&, std::stop_token)> work =
+        [engine = engine_, config = ScanConfig{roots, {}}](const Post& post, std::stop_token stop) {
+            ScanProgress progress = [post](const ScanPhase& phase) {
+                post([phase](ScanCoordinator& self) { self.report(phase); });
+            };
+            Outcome outcome{engine ? engine(config, progress)
+                                   : DuplicateScanner(config, progress, nullptr, stop).scan(),
+                            ReviewSession::Pairs()};
             if (!stop.stop_requested())
                 outcome.pairs = ReviewSession::Pairs::of(outcome.result);
             return outcome;
-        }));
-    return true;
+        };
+    return start(roots, QStringLiteral("Looking for media files…"), std::move(work),
+                 std::move(done));
+}
+
+bool ScanCoordinator::scanSimilar(const std::vector<std::string>& roots, SimilarCompletion done) {
+    std::function<SimilarOutcome(const Post&, std::stop_token)> work =
+        [config = ScanConfig{roots, {}}](const Post& post, std::stop_token stop) {
+            auto progress = [post](std::int64_t done, std::int64_t total) {
+                post([done, total](ScanCoordinator& self) {
+                    self.reportFingerprinting(done, total);
+                });
+            };
+            SimilarOutcome outcome{
+                similar::SimilarScanner(config, similar::FingerprintCache::defaultPath(), progress,
+                                        similar::defaultThreshold, stop)
+                    .scan(),
+                ReviewSession::Pairs()};
+            if (!stop.stop_requested())
+                outcome.pairs = ReviewSession::Pairs::of(outcome.result);
+            return outcome;
+        };
+    return start(roots, QStringLiteral("Looking for photos…"), std::move(work), std::move(done));
 }
 
 void ScanCoordinator::cancel() {
     if (!isScanning_)
         return;
     stop_.request_stop();
-    setScanning(false);
-    ticker_.stop();
+    finish();
 }
 
-void ScanCoordinator::finish(Outcome outcome, const Completion& done) {
+void ScanCoordinator::finish() {
     setScanning(false);
     ticker_.stop();
-    if (done)
-        done(std::move(outcome));
 }
 
 void ScanCoordinator::report(const ScanPhase& phase) {
@@ -137,6 +168,19 @@ void ScanCoordinator::report(const ScanPhase& phase) {
             }
         },
         phase);
+}
+
+void ScanCoordinator::reportFingerprinting(std::int64_t done, std::int64_t total) {
+    // The last photo read, the scan goes on to group them, which it does not report.
+    if (done >= total) {
+        setHeadline(QStringLiteral("Grouping similar photos…"));
+        setDetail(QString());
+        setFraction(std::nullopt);
+        return;
+    }
+    setHeadline(QStringLiteral("Reading what each photo shows…"));
+    setDetail(grouped(done) + QStringLiteral(" of ") + grouped(total) + QStringLiteral(" photos"));
+    setFraction(ratio(done, total));
 }
 
 void ScanCoordinator::startTicking() {

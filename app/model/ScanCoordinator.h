@@ -1,7 +1,9 @@
-// Runs one duplicate scan off the GUI thread and turns its progress into the texts of the
-// scanning overlay: a headline, a detail line, an optional fraction and the elapsed seconds.
+// Runs one scan off the GUI thread, for identical files or for similar photos, and turns its
+// progress into the texts of the scanning overlay: a headline, a detail line, an optional fraction
+// and the elapsed seconds.
 #pragma once
 
+#include "SimilarResult.h"
 #include "model/ReviewSession.h"
 #include "scan/ScanConfig.h"
 #include "scan/ScanPhase.h"
@@ -39,6 +41,12 @@ class ScanCoordinator : public QObject {
     };
     /// Receives the outcome on the GUI thread.
     using Completion = std::function<void(Outcome)>;
+    /// A finished scan for similar photos, its pairs made ready on the worker thread.
+    struct SimilarOutcome {
+        similar::SimilarResult result;
+        ReviewSession::Pairs pairs;
+    };
+    using SimilarCompletion = std::function<void(SimilarOutcome)>;
 
     /// Scans with DuplicateScanner, which stops at the next file when the scan is cancelled.
     explicit ScanCoordinator(QObject* parent = nullptr);
@@ -51,6 +59,9 @@ class ScanCoordinator : public QObject {
     /// later receives the result unless the coordinator is gone by then. Returns false and
     /// changes nothing when a scan is already running or there are no roots.
     bool scan(const std::vector<std::string>& roots, Completion done);
+    /// The same for a scan of the roots for similar photos, with the fingerprint cache the
+    /// command-line tool uses.
+    bool scanSimilar(const std::vector<std::string>& roots, SimilarCompletion done);
     /// Stops the running scan: the coordinator is idle again at once, and neither the scan's
     /// result nor its later progress reaches anyone. Does nothing when no scan runs.
     void cancel();
@@ -74,10 +85,20 @@ class ScanCoordinator : public QObject {
     void elapsedChanged();
 
   private:
+    /// Hands a change of the texts from a worker thread to the GUI thread, where it is dropped
+    /// unless its scan is still the one running.
+    using Post = std::function<void(std::function<void(ScanCoordinator&)>)>;
+    /// Runs `work` in the thread pool, and `done` on its result, the machinery both kinds of
+    /// scan share.
+    template <typename Result>
+    bool start(const std::vector<std::string>& roots, const QString& headline,
+               std::function<Result(const Post&, std::stop_token)> work,
+               std::function<void(Result)> done);
     void report(const ScanPhase& phase);
+    void reportFingerprinting(std::int64_t done, std::int64_t total);
     void startTicking();
     void tick();
-    void finish(Outcome outcome, const Completion& done);
+    void finish();
 
     void setScanning(bool scanning);
     void setHeadline(const QString& headline);

@@ -34,7 +34,7 @@ class Chooser::Panel : public QFileDialog {
     QStringList confirmed;
 
     void accept() override {
-        if (kind_ == Kind::foldersToScan) {
+        if (kind_ != Kind::manifest) {
             // Qt's answer is the highlighted rows whenever there are any, so a typed folder that
             // could not be highlighted (not listed, or misspelt) would be left out without a
             // word. Every folder in the name field is taken too, and each must exist.
@@ -103,14 +103,23 @@ Chooser::Chooser(Kind kind, QWidget* parent, const QString& folder)
     : QDialog(parent), kind_(kind), message_(new QLabel(this)), panel_(new Panel(kind, this)),
       prompt_(nullptr) {
     setAttribute(Qt::WA_DeleteOnClose);
-    const bool scan = kind == Kind::foldersToScan;
-    setWindowTitle(scan ? QStringLiteral("Scan Folders")
-                        : QStringLiteral("Open an Earlier Scan's Manifest"));
-
-    message_->setText(
-        scan ? QStringLiteral("Choose one or more folders or drives to scan together for "
-                              "duplicate photos and videos.")
-             : QStringLiteral("Choose the drive you scanned, or a Quillmere manifest."));
+    const bool scan = kind != Kind::manifest;
+    switch (kind) {
+    case Kind::foldersToScan:
+        setWindowTitle(QStringLiteral("Scan Folders"));
+        message_->setText(QStringLiteral("Choose one or more folders or drives to scan together "
+                                         "for duplicate photos and videos."));
+        break;
+    case Kind::foldersForSimilar:
+        setWindowTitle(QStringLiteral("Find Similar Photos"));
+        message_->setText(QStringLiteral("Choose one or more folders or drives to search together "
+                                         "for similar photos."));
+        break;
+    case Kind::manifest:
+        setWindowTitle(QStringLiteral("Open an Earlier Scan's Manifest"));
+        message_->setText(QStringLiteral("Choose the drive you scanned, or a Quillmere manifest."));
+        break;
+    }
     message_->setWordWrap(true);
     message_->setFont(TextStyles::font(TextStyle::body, QFont::DemiBold));
 

@@ -1,6 +1,7 @@
-// The two open panels of the main window: the folder chooser that starts a scan, which lets the
-// user pick several folders at once, and the chooser for a drive, review folder or manifest file.
-// Each shows its message above a file panel and reports what was chosen.
+// The open panels of the main window: the folder chooser that starts a scan (for identical files or
+// for similar photos), which lets the user pick several folders at once, and the chooser for a
+// drive, review folder or manifest file. Each shows its message above a file panel and reports what
+// was chosen.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +21,8 @@ class Chooser : public QDialog {
     enum class Kind {
         /// Folders only, several at once; the prompt is "Scan".
         foldersToScan,
+        /// The same, for a scan for similar photos.
+        foldersForSimilar,
         /// One folder or one file, JSON files listed first; the prompt is "Open".
         manifest,
     };

@@ -111,6 +111,8 @@ QPushButton* decisionButton(const QString& title, const QString& symbol, const Q
     return button;
 }
 
+const QString sealHelp = QStringLiteral("Every byte of these two files was compared and matched.");
+
 bool isDecisionKey(const QKeyEvent& event) {
     const auto modifiers = event.modifiers() & ~Qt::KeypadModifier;
     return modifiers == Qt::NoModifier && (event.key() == Qt::Key_K || event.key() == Qt::Key_D);
@@ -188,8 +190,7 @@ QWidget* ComparisonView::header() {
         new SymbolLabel(QStringLiteral("checkmark.seal.fill"), QStringLiteral("Verified identical"),
                         TextStyles::font(TextStyle::caption), Palette::Role::green, row);
     verified_->setObjectName(QStringLiteral("verified"));
-    verified_->setToolTip(
-        QStringLiteral("Every byte of these two files was compared and matched."));
+    verified_->setToolTip(sealHelp);
     layout->addWidget(verified_);
     return row;
 }
@@ -288,7 +289,10 @@ QWidget* ComparisonView::decisionBar() {
 }
 
 void ComparisonView::showItem(const ReviewItem& item) {
-    const bool samePair = item_ && item_->id == item.id;
+    // A new review may hold a pair of the same path that is of another kind (a similar photo
+    // where there was a duplicate), whose panes differ.
+    const bool samePair =
+        item_ && item_->id == item.id && item_->origin.index() == item.origin.index();
     item_ = item;
     showHeader();
     showDecision();
@@ -307,9 +311,22 @@ void ComparisonView::showHeader() {
     kindSymbol_->setPixmap(
         Symbols::pixmap(video ? QStringLiteral("film") : QStringLiteral("photo"), symbolSize,
                         Palette::color(Palette::Role::secondary, palette()), devicePixelRatioF()));
-    name_->setFullText(
-        QString::fromStdString(std::string(FileSystem::lastComponent(item_->keepURL))));
+    // A similar photo is named itself: its size, beside the name, is its own, not the kept one's.
+    const std::string& named = item_->similarOrigin() ? item_->candidateURL : item_->keepURL;
+    name_->setFullText(QString::fromStdString(std::string(FileSystem::lastComponent(named))));
     size_->setText(QString::fromStdString(ReportWriter::humanSize(item_->sizeBytes)));
+    if (item_->similarOrigin()) {
+        // Two files that only look alike: never the green seal of a proven match.
+        verified_->set(QStringLiteral("square.on.square"), QStringLiteral("Similar, not identical"),
+                       Palette::Role::orange);
+        verified_->setToolTip(QStringLiteral("These two files show the same picture but are not "
+                                             "the same bytes: compare them before choosing."));
+        verified_->show();
+        return;
+    }
+    verified_->set(QStringLiteral("checkmark.seal.fill"), QStringLiteral("Verified identical"),
+                   Palette::Role::green);
+    verified_->setToolTip(sealHelp);
     // The seal speaks for the scan's comparison; a later check that found the files apart, or one
     // of them gone, overrules it.
     verified_->setVisible(!(item_->state == ReviewItem::State::failed &&
@@ -411,10 +428,14 @@ void ComparisonView::rebuildPanes() {
     std::optional<QString> originalPath;
     if (const MoveRecord* record = item_->parkedRecord())
         originalPath = QString::fromStdString(record->from);
-    leftPane_ =
-        new FilePane(QString::fromStdString(item_->keepURL), FilePane::Kept{}, leftPlayer_, panes_);
+    const bool similar = item_->similarOrigin() != nullptr;
+    const auto facts = similar ? FilePane::Facts::forComparingPictures : FilePane::Facts::standard;
+    leftPane_ = new FilePane(QString::fromStdString(item_->keepURL), FilePane::Kept{}, leftPlayer_,
+                             panes_, facts);
     rightPane_ = new FilePane(QString::fromStdString(item_->candidateURL),
-                              FilePane::Duplicate{originalPath}, rightPlayer_, panes_);
+                              similar ? FilePane::Role(FilePane::Similar{})
+                                      : FilePane::Duplicate{originalPath},
+                              rightPlayer_, panes_, facts);
     for (FilePane* pane : {leftPane_, rightPane_}) {
         // Each pane takes half of the width, whatever its content would like.
         pane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);

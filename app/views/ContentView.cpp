@@ -31,6 +31,17 @@
 
 namespace quillmere {
 
+namespace {
+
+std::vector<std::string> rootsOf(const QStringList& folders) {
+    std::vector<std::string> roots;
+    for (const auto& folder : folders)
+        roots.push_back(folder.toStdString());
+    return roots;
+}
+
+} // namespace
+
 ContentView::ContentView(ReviewSession& session, Notifications& notifications, QWidget* parent,
                          ScanCoordinator::Engine scanEngine)
     : QMainWindow(parent), session_(session),
@@ -77,10 +88,11 @@ ContentView::ContentView(ReviewSession& session, Notifications& notifications, Q
     buildToolbar();
 
     connect(welcome_, &WelcomeScreen::scanRequested, this, &ContentView::chooseFolderToScan);
+    connect(welcome_, &WelcomeScreen::similarRequested, this,
+            &ContentView::chooseFoldersForSimilar);
     connect(welcome_, &WelcomeScreen::openRequested, this, &ContentView::chooseFolder);
-    connect(nothingFound_, &NothingFoundScreen::scanRequested, this,
-            &ContentView::chooseFolderToScan);
-    connect(completion_, &CompletionSummary::scanRequested, this, &ContentView::chooseFolderToScan);
+    connect(nothingFound_, &NothingFoundScreen::scanRequested, this, &ContentView::scanAgain);
+    connect(completion_, &CompletionSummary::scanRequested, this, &ContentView::scanAgain);
     connect(statusBar_, &StatusBar::applyRequested, this, &ContentView::requestApply);
     connect(scanning_, &ScanningPanel::stopRequested, scanner_, &ScanCoordinator::cancel);
 
@@ -88,6 +100,10 @@ ContentView::ContentView(ReviewSession& session, Notifications& notifications, Q
     connect(&notifications, &Notifications::scanFolders, this, [this] {
         if (!scanner_->isScanning())
             chooseFolderToScan();
+    });
+    connect(&notifications, &Notifications::findSimilarPhotos, this, [this] {
+        if (!scanner_->isScanning())
+            chooseFoldersForSimilar();
     });
     connect(&notifications, &Notifications::openManifest, this, [this] {
         if (!scanner_->isScanning())
@@ -149,6 +165,19 @@ void ContentView::chooseFolderToScan() {
     openChooser(chooser);
 }
 
+void ContentView::chooseFoldersForSimilar() {
+    auto* chooser = new Chooser(Chooser::Kind::foldersForSimilar, this);
+    connect(chooser, &Chooser::chosen, this, &ContentView::scanSimilar);
+    openChooser(chooser);
+}
+
+void ContentView::scanAgain() {
+    if (session_.kind() == ReviewSession::Kind::similar)
+        chooseFoldersForSimilar();
+    else
+        chooseFolderToScan();
+}
+
 void ContentView::chooseFolder() {
     auto* chooser = new Chooser(Chooser::Kind::manifest, this);
     connect(chooser, &Chooser::chosen, this,
@@ -164,13 +193,19 @@ void ContentView::openChooser(QDialog* chooser) {
 }
 
 void ContentView::scan(const QStringList& folders) {
-    std::vector<std::string> roots;
-    for (const auto& folder : folders)
-        roots.push_back(folder.toStdString());
+    const std::vector<std::string> roots = rootsOf(folders);
     // A scan that is refused (one is running) or yields nothing leaves the review as it was.
     scanner_->scan(roots, [this, roots](ScanCoordinator::Outcome outcome) {
         session_.load(std::move(outcome.pairs),
                       {roots, outcome.result.filesScanned, outcome.result.duration});
+    });
+}
+
+void ContentView::scanSimilar(const QStringList& folders) {
+    const std::vector<std::string> roots = rootsOf(folders);
+    scanner_->scanSimilar(roots, [this, roots](ScanCoordinator::SimilarOutcome outcome) {
+        session_.loadSimilar(std::move(outcome.pairs),
+                             {roots, outcome.result.photosScanned, outcome.result.duration});
     });
 }
 
@@ -192,8 +227,8 @@ void ContentView::requestApply() {
     showApplyConfirmation_ = true;
     const auto parked = std::count_if(keeps.begin(), keeps.end(),
                                       [](const ReviewItem& item) { return item.parkedRecord(); });
-    const auto alert =
-        ReviewTexts::applyAlert(alertOffersRemoval_, discards, session_.reclaimableBytes(), parked);
+    const auto alert = ReviewTexts::applyAlert(
+        alertOffersRemoval_, discards, session_.reclaimableBytes(), parked, session_.kind());
 
     auto* box = makeAlert(this, QStringLiteral("applyConfirmation"), alert.title, alert.message);
     auto* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
@@ -294,7 +329,7 @@ void ContentView::showScreen(Screen screen) {
             mediaFilter != ReviewSession::MediaFilter::all && session_.mediaCount(mediaFilter) == 0;
         emptyFilter_->setNotice(ReviewTexts::emptyFilterNotice(
             mediaFilter, mediaResponsible, std::int64_t(session_.items().size()),
-            session_.undecidedCount()));
+            session_.undecidedCount(), session_.kind()));
         detail_->setCurrentWidget(emptyFilter_);
         break;
     }
@@ -317,7 +352,7 @@ void ContentView::refresh() {
     showScreen(currentScreen());
 
     scanAction_->setEnabled(!scanning);
-    markAllAction_->setEnabled(!session_.items().empty());
+    markAllAction_->setEnabled(!session_.items().empty() && session_.marksAllForTrash());
     clearMarksAction_->setEnabled(!session_.items().empty());
     retryAction_->setEnabled(session_.failedCount() > 0);
     showErrorAlert();

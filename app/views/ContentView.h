@@ -60,10 +60,14 @@ class ContentView : public QMainWindow {
 
     /// Shows the folder chooser; confirmed folders are scanned and their result loaded.
     void chooseFolderToScan();
+    /// The same for a scan for similar photos.
+    void chooseFoldersForSimilar();
     /// Shows the chooser for a drive, review folder or manifest, and opens what is chosen.
     void chooseFolder();
     /// Scans the folders, in this order, and loads the result into the session.
     void scan(const QStringList& folders);
+    /// Scans the folders for similar photos and loads the result into the session.
+    void scanSimilar(const QStringList& folders);
     /// Opens a manifest or journal file (extension "json" or "jsonl" in any case), or the newest
     /// manifest or journal of a folder.
     void open(const QString& location);
@@ -93,6 +97,8 @@ class ContentView : public QMainWindow {
 
   private:
     void buildToolbar();
+    /// Another scan of the kind of the review on show.
+    void scanAgain();
     void openChooser(QDialog* chooser);
     /// Redraws on the next turn of the event loop, once for every change made in this turn.
     void scheduleRefresh();

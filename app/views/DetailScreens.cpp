@@ -121,15 +121,23 @@ WelcomeScreen::WelcomeScreen(QWidget* parent) : QWidget(parent) {
     auto* actions = new QVBoxLayout;
     actions->setSpacing(10);
     actions->setContentsMargins(0, 4, 0, 0);
+    auto* scans = new QHBoxLayout;
+    scans->setSpacing(12);
     auto* scan = Buttons::prominent(QStringLiteral("Scan Folders…"), this);
+    auto* similar = Buttons::large(QStringLiteral("Find Similar Photos…"), this);
+    similar->setObjectName(QStringLiteral("findSimilar"));
+    similar->setToolTip(QStringLiteral("Find the same picture at another size, quality or format"));
+    scans->addWidget(scan);
+    scans->addWidget(similar);
     auto* open = new LinkButton(QStringLiteral("Open an Earlier Scan's Manifest…"),
                                 TextStyles::font(TextStyle::body), this);
-    actions->addWidget(scan, 0, Qt::AlignHCenter);
+    actions->addLayout(scans);
     actions->addWidget(open, 0, Qt::AlignHCenter);
     addCentred(layout, actions);
     finish(layout);
 
     connect(scan, &QPushButton::clicked, this, &WelcomeScreen::scanRequested);
+    connect(similar, &QPushButton::clicked, this, &WelcomeScreen::similarRequested);
     connect(open, &QPushButton::clicked, this, &WelcomeScreen::openRequested);
 }
 
@@ -185,14 +193,14 @@ void ScanningPanel::refresh() {
 // ---- Nothing found
 
 NothingFoundScreen::NothingFoundScreen(const ReviewSession& session, QWidget* parent)
-    : QWidget(parent), session_(session),
+    : QWidget(parent), session_(session), title_(title({}, this)),
       checked_(text({}, TextStyle::body, Role::secondary, this)),
       took_(text({}, TextStyle::caption, Role::secondary, this)),
       nothingHere_(text(QStringLiteral("There is nothing to review here."), TextStyle::body,
                         Role::secondary, this)) {
     auto* layout = centredStack(this, 14);
     addCentred(layout, symbol(QStringLiteral("checkmark.circle"), 52, Role::green, this));
-    addCentred(layout, title(QStringLiteral("No duplicates found"), this));
+    addCentred(layout, title_);
     addCentred(layout, checked_);
     addCentred(layout, took_);
     addCentred(layout, nothingHere_);
@@ -205,13 +213,14 @@ NothingFoundScreen::NothingFoundScreen(const ReviewSession& session, QWidget* pa
 }
 
 void NothingFoundScreen::refresh() {
+    title_->setText(ReviewTexts::nothingFound(session_.kind()));
     const auto& summary = session_.scanSummary();
     checked_->setVisible(summary.has_value());
     took_->setVisible(summary.has_value());
     nothingHere_->setVisible(!summary);
     if (summary) {
-        checked_->setText(
-            ReviewTexts::checkedSummary(summary->filesScanned, summary->folderName()));
+        checked_->setText(ReviewTexts::checkedSummary(summary->filesScanned, summary->folderName(),
+                                                      session_.kind()));
         took_->setText(ReviewTexts::tookSummary(summary->duration));
     }
 }
@@ -258,7 +267,8 @@ CompletionSummary::CompletionSummary(ReviewSession& session, QWidget* parent)
 }
 
 void CompletionSummary::refresh() {
-    dealtWith_->setText(ReviewTexts::allDealtWith(std::int64_t(session_.items().size())));
+    dealtWith_->setText(
+        ReviewTexts::allDealtWith(std::int64_t(session_.items().size()), session_.kind()));
     const auto showRow = [this](QWidget* value, std::int64_t count) {
         const int index = grid_->indexOf(value);
         int row = 0, column = 0, rows = 0, columns = 0;

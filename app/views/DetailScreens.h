@@ -18,7 +18,7 @@ class ElidedLabel;
 class ReviewSession;
 class ScanCoordinator;
 
-/// What the app does, and the two ways to start.
+/// What the app does, and the ways to start.
 class WelcomeScreen : public QWidget {
     Q_OBJECT
 
@@ -28,6 +28,8 @@ class WelcomeScreen : public QWidget {
   signals:
     /// "Scan Folders…" was pressed.
     void scanRequested();
+    /// "Find Similar Photos…" was pressed.
+    void similarRequested();
     /// "Open an Earlier Scan's Manifest…" was pressed.
     void openRequested();
 };
@@ -70,6 +72,7 @@ class NothingFoundScreen : public QWidget {
 
   private:
     const ReviewSession& session_;
+    QLabel* title_;
     QLabel* checked_;
     QLabel* took_;
     QLabel* nothingHere_;

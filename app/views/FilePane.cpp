@@ -12,6 +12,7 @@
 #include "views/Symbols.h"
 #include "views/TextStyle.h"
 
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -81,6 +82,16 @@ QString capturedDate(const QDateTime& when) {
     return QString::fromUtf16(text.getBuffer(), text.length());
 }
 
+/// "JPEG", "HEIC", "PNG": the format the file's extension names, in capitals.
+QString formatName(const QString& path) {
+    const QString extension = QFileInfo(path).suffix().toUpper();
+    if (extension == QLatin1String("JPG") || extension == QLatin1String("JPE"))
+        return QStringLiteral("JPEG");
+    if (extension == QLatin1String("TIF"))
+        return QStringLiteral("TIFF");
+    return extension;
+}
+
 /// The notice shown instead of a picture when the file is not on disk.
 QWidget* fileNotFound(QWidget* parent) {
     auto* notice = new QWidget(parent);
@@ -112,8 +123,9 @@ QWidget* fileNotFound(QWidget* parent) {
 
 } // namespace
 
-FilePane::FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget* parent)
-    : QWidget(parent), url_(url), role_(std::move(role)), player_(player),
+FilePane::FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget* parent,
+                   Facts facts)
+    : QWidget(parent), url_(url), role_(std::move(role)), facts_(facts), player_(player),
       preview_(new QWidget(this)), previewLayout_(new QVBoxLayout(preview_)) {
     Palette::setBackground(*this, Palette::windowBackground(palette()));
     auto* layout = new QVBoxLayout(this);
@@ -154,16 +166,19 @@ QWidget* FilePane::roleRow() {
     const bool kept = std::holds_alternative<Kept>(role_);
     const auto* duplicate = std::get_if<Duplicate>(&role_);
     const QString caption = kept                      ? QStringLiteral("Keeping this one")
+                            : !duplicate              ? QStringLiteral("Similar photo")
                             : duplicate->originalPath ? QStringLiteral("In the review folder")
                                                       : QStringLiteral("Duplicate");
+    const QString symbol = kept         ? QStringLiteral("checkmark.circle.fill")
+                           : !duplicate ? QStringLiteral("square.on.square")
+                                        : QStringLiteral("doc.on.doc.fill");
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(12, 8, 12, 8);
     layout->setSpacing(6);
-    auto* label = new SymbolLabel(kept ? QStringLiteral("checkmark.circle.fill")
-                                       : QStringLiteral("doc.on.doc.fill"),
-                                  caption, TextStyles::font(TextStyle::caption, QFont::DemiBold),
-                                  kept ? Palette::Role::green : Palette::Role::orange, row);
+    auto* label =
+        new SymbolLabel(symbol, caption, TextStyles::font(TextStyle::caption, QFont::DemiBold),
+                        kept ? Palette::Role::green : Palette::Role::orange, row);
     label->setObjectName(QStringLiteral("roleCaption"));
     // The symbol keeps its role colour; the caption itself is in the primary colour.
     Palette::setForeground(label->textLabel(), Palette::Role::primary);
@@ -306,9 +321,16 @@ void FilePane::showMetadata() {
     for (const auto& text : {metadata_->dimensionsText(), metadata_->durationText()})
         if (text)
             facts->addWidget(captionLabel(*text, Palette::Role::secondary, factsRow_));
+    const bool comparing = facts_ == Facts::forComparingPictures;
+    if (comparing && exists_)
+        facts->addWidget(captionLabel(formatName(url_), Palette::Role::secondary, factsRow_));
     facts->addStretch(1);
     if (metadata_->captured) {
         captured_->setText(QStringLiteral("Captured ") + capturedDate(*metadata_->captured));
+        captured_->show();
+    } else if (comparing && exists_) {
+        // A copy whose metadata was stripped says so, rather than looking like the other.
+        captured_->setText(QStringLiteral("No capture date recorded"));
         captured_->show();
     }
 }

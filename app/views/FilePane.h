@@ -31,11 +31,25 @@ class FilePane : public QWidget {
         std::optional<QString> originalPath;
         friend bool operator==(const Duplicate&, const Duplicate&) = default;
     };
-    using Role = std::variant<Kept, Duplicate>;
+    /// A photo that shows the same picture as the kept one but is another file (the right pane).
+    struct Similar {
+        friend bool operator==(const Similar&, const Similar&) = default;
+    };
+    using Role = std::variant<Kept, Duplicate, Similar>;
+
+    /// Which facts the details list.
+    enum class Facts {
+        /// Size, pixel size or running time, capture date.
+        standard,
+        /// The same with the file's format and a line for a missing capture date, for telling
+        /// apart two photos of one picture.
+        forComparingPictures
+    };
 
     /// The pane refreshes (existence check, then details) when it is first shown. `player`, when
     /// given, is shown instead of a picture and is not owned.
-    FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget* parent = nullptr);
+    FilePane(const QString& url, Role role, QMediaPlayer* player, QWidget* parent = nullptr,
+             Facts facts = Facts::standard);
 
     const QString& url() const { return url_; }
     const Role& role() const { return role_; }
@@ -71,6 +85,7 @@ class FilePane : public QWidget {
 
     QString url_;
     Role role_;
+    Facts facts_;
     QPointer<QMediaPlayer> player_;
     std::optional<FileMetadata> metadata_;
     bool exists_ = true;

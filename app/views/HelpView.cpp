@@ -169,6 +169,25 @@ QWidget* page() {
              "as a pair. This is why Quillmere will not flag two similar photos from the same "
              "burst: they are different files."))}));
     layout->addWidget(section(
+        QStringLiteral("Finding similar photos"),
+        {helpText(QStringLiteral(
+             "Choose **Find Similar Photos…** to look for one picture kept in different files: a "
+             "smaller copy sent by a messenger, a re-saved JPEG, the HEIC beside the JPEG exported "
+             "from it, a copy with its details stripped or turned upright.")),
+         helpText(QStringLiteral(
+             "This search is separate from the scan for duplicates. Files that are the same byte "
+             "for byte are left to **Scan Folders…**, and photos of one scene taken a moment "
+             "apart are not paired.")),
+         helpText(QStringLiteral(
+             "Each pair shows the photo with the most pixels on the left and, under each, its "
+             "pixel size, file size, format and capture date, so you can see which copy is "
+             "better. The header says *Similar, not identical*: look before you choose.")),
+         helpText(QStringLiteral(
+             "**D** marks the photo on the right for the Trash; **K** keeps both. When you apply, "
+             "a photo goes only if neither it nor the photo being kept has changed since the "
+             "search; otherwise it stays where it is and is listed under **Failed**. Marks are "
+             "remembered apart from those of a scan of the same folders."))}));
+    layout->addWidget(section(
         QStringLiteral("Reviewing pairs"),
         {helpText(QStringLiteral(
              "Each pair shows the copy being kept on the left and the duplicate under judgement on "

@@ -1,4 +1,4 @@
-// The two process-wide notifications through which menu commands reach the main window's own
+// The process-wide notifications through which menu commands reach the main window's own
 // panels. One object per process, owned by the application and handed to each main window.
 #pragma once
 
@@ -17,6 +17,8 @@ class Notifications : public QObject {
     void scanFolders();
     /// "Quillmere.openManifest": open the chooser for a drive, review folder or manifest.
     void openManifest();
+    /// Open the folder chooser that starts a scan for similar photos.
+    void findSimilarPhotos();
 };
 
 } // namespace quillmere

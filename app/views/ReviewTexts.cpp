@@ -59,9 +59,15 @@ QString applyButtonTitle(std::int64_t discards, std::int64_t keeps) {
 }
 
 ApplyAlert applyAlert(bool offersRemoval, std::int64_t discards, std::int64_t reclaimableBytes,
-                      std::int64_t parkedKeeps) {
+                      std::int64_t parkedKeeps, ReviewSession::Kind kind) {
     QStringList paragraphs;
-    if (offersRemoval && discards > 0)
+    if (offersRemoval && discards > 0 && kind == ReviewSession::Kind::similar)
+        paragraphs << number(discards) + QStringLiteral(" similar photo") + plural(discards) +
+                          QStringLiteral(" — ") + size(reclaimableBytes) +
+                          QStringLiteral(" — go to the Trash, and stay recoverable from there "
+                                         "until you empty it. Each one goes only if neither it "
+                                         "nor the photo being kept has changed since the scan.");
+    else if (offersRemoval && discards > 0)
         // "duplicate(s)" stays as it is whatever the count.
         paragraphs << number(discards) + QStringLiteral(" duplicate(s) — ") +
                           size(reclaimableBytes) +
@@ -85,7 +91,11 @@ ApplyAlert applyAlert(bool offersRemoval, std::int64_t discards, std::int64_t re
 }
 
 Notice emptyFilterNotice(ReviewSession::MediaFilter mediaFilter, bool mediaFilterIsResponsible,
-                         std::int64_t total, std::int64_t undecided) {
+                         std::int64_t total, std::int64_t undecided, ReviewSession::Kind kind) {
+    if (mediaFilterIsResponsible && kind == ReviewSession::Kind::similar)
+        return {QStringLiteral("No similar videos"), QStringLiteral("film"),
+                QStringLiteral("The search for similar pictures looks at photos only. Choose All "
+                               "media to see them.")};
     if (mediaFilterIsResponsible) {
         const bool videos = mediaFilter == ReviewSession::MediaFilter::videos;
         const QString other =
@@ -116,10 +126,17 @@ QString scanningCaption(double elapsed) {
            QStringLiteral("s elapsed · read-only, nothing is changed");
 }
 
-QString checkedSummary(std::int64_t filesScanned, const std::string& folderName) {
+QString checkedSummary(std::int64_t filesScanned, const std::string& folderName,
+                       ReviewSession::Kind kind) {
     return QStringLiteral("Checked ") + QLocale().toString(qlonglong(filesScanned)) +
-           QStringLiteral(" photos and videos in ") + QString::fromStdString(folderName) +
-           QStringLiteral(".");
+           (kind == ReviewSession::Kind::similar ? QStringLiteral(" photos in ")
+                                                 : QStringLiteral(" photos and videos in ")) +
+           QString::fromStdString(folderName) + QStringLiteral(".");
+}
+
+QString nothingFound(ReviewSession::Kind kind) {
+    return kind == ReviewSession::Kind::similar ? QStringLiteral("No similar photos found")
+                                                : QStringLiteral("No duplicates found");
 }
 
 QString tookSummary(double seconds) {
@@ -127,9 +144,11 @@ QString tookSummary(double seconds) {
     return QString::asprintf("Took %.1fs. Nothing was changed.", seconds);
 }
 
-QString allDealtWith(std::int64_t count) {
+QString allDealtWith(std::int64_t count, ReviewSession::Kind kind) {
     return QStringLiteral("All ") + number(count) +
-           QStringLiteral(" duplicates from this scan have been dealt with.");
+           (kind == ReviewSession::Kind::similar ? QStringLiteral(" similar photos")
+                                                 : QStringLiteral(" duplicates")) +
+           QStringLiteral(" from this scan have been dealt with.");
 }
 
 QString toReview(std::int64_t count) {

@@ -45,22 +45,29 @@ QString applyButtonTitle(std::int64_t discards, std::int64_t keeps);
 
 /// The alert for `discards` pairs marked for removal of `reclaimableBytes` together, of which the
 /// removal variant is shown when `offersRemoval`, and `parkedKeeps` set-aside pairs marked keep.
+/// A review of similar photos says what is checked before a similar photo goes instead.
 ApplyAlert applyAlert(bool offersRemoval, std::int64_t discards, std::int64_t reclaimableBytes,
-                      std::int64_t parkedKeeps);
+                      std::int64_t parkedKeeps,
+                      ReviewSession::Kind kind = ReviewSession::Kind::scan);
 
 /// The notice for a filter that lists nothing, among `total` pairs of which `undecided` have no
 /// mark. `mediaFilterIsResponsible`: the media filter alone leaves nothing to list.
 Notice emptyFilterNotice(ReviewSession::MediaFilter mediaFilter, bool mediaFilterIsResponsible,
-                         std::int64_t total, std::int64_t undecided);
+                         std::int64_t total, std::int64_t undecided,
+                         ReviewSession::Kind kind = ReviewSession::Kind::scan);
 
 /// The caption under the scanning progress, from the seconds since the scan started.
 QString scanningCaption(double elapsed);
-/// "Checked 1,234 photos and videos in Photos.", the count grouped as the locale does.
-QString checkedSummary(std::int64_t filesScanned, const std::string& folderName);
+/// "Checked 1,234 photos and videos in Photos.", the count grouped as the locale does; "photos"
+/// alone after a scan for similar photos.
+QString checkedSummary(std::int64_t filesScanned, const std::string& folderName,
+                       ReviewSession::Kind kind = ReviewSession::Kind::scan);
+/// "No duplicates found", or "No similar photos found".
+QString nothingFound(ReviewSession::Kind kind);
 /// "Took 4.2s. Nothing was changed."
 QString tookSummary(double seconds);
-/// "All 12 duplicates from this scan have been dealt with."
-QString allDealtWith(std::int64_t count);
+/// "All 12 duplicates from this scan have been dealt with." ("similar photos" for their review).
+QString allDealtWith(std::int64_t count, ReviewSession::Kind kind = ReviewSession::Kind::scan);
 
 /// The counts of the status bar: "3 to review", "2 to delete", "1 to keep", "1.5 MB reclaimable".
 QString toReview(std::int64_t count);

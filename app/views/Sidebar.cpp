@@ -147,7 +147,10 @@ QMenu* Sidebar::contextMenu(const std::string& id) {
                     QString::fromStdString(duplicate ? item->candidateURL : item->keepURL));
         };
     };
-    menu->addAction(QStringLiteral("Show Duplicate in File Manager"), this, reveal(true));
+    menu->addAction(session_.kind() == ReviewSession::Kind::similar
+                        ? QStringLiteral("Show Similar Photo in File Manager")
+                        : QStringLiteral("Show Duplicate in File Manager"),
+                    this, reveal(true));
     menu->addAction(QStringLiteral("Show Original in File Manager"), this, reveal(false));
     return menu;
 }

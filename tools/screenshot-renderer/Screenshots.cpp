@@ -141,6 +141,21 @@ void run(const QDir& folder) {
                window.comparison().rightPane()->metadata();
     });
     window.resize(1200, 760);
+
+    // A review of similar photos: a photo beside a quarter-size PNG copy without a capture date.
+    const std::string similar = library.dir.mkdir("Similar");
+    std::filesystem::copy_file(library.camera + "/IMG_0042.JPG", similar + "/IMG_0042.JPG");
+    QImage(library.path("Camera Roll/IMG_0042.JPG"))
+        .scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .save(QString::fromStdString(similar + "/IMG_0042 small.png"));
+    window.scanSimilar({QString::fromStdString(similar)});
+    save(&window, "similar-pair", [&] {
+        const ComparisonView& comparison = window.comparison();
+        return !window.scanner().isScanning() && session.kind() == ReviewSession::Kind::similar &&
+               window.screen() == Screen::comparison && comparison.leftPane() &&
+               comparison.leftPane()->metadata() && comparison.rightPane()->metadata();
+    });
+
     window.open(QString::fromStdString(library.dir.write("notes.json", "{ not a manifest")));
     auto* alert = testing::visibleChild<QMessageBox>(window, "errorAlert");
     save(alert, "error-alert");
@@ -153,6 +168,10 @@ void run(const QDir& folder) {
     if (auto* keys = help->findChild<QWidget*>(QStringLiteral("shortcutTable")); area && keys)
         area->ensureWidgetVisible(keys);
     save(help, "help-keys");
+    for (auto* title : help->findChildren<QLabel*>(QStringLiteral("sectionTitle")))
+        if (area && title->text() == QStringLiteral("Finding similar photos"))
+            area->ensureWidgetVisible(title, 0, 0);
+    save(help, "help-similar");
     app.openWindow(QuillmereApp::Window::about);
     save(app.window(QuillmereApp::Window::about), "about");
 }

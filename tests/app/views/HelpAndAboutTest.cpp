@@ -38,10 +38,11 @@ TEST(HelpViewTest, InlineMarkdownBecomesEmphasisAndCode) {
 
 TEST(HelpViewTest, SectionsParagraphsKeysAndCommandInOrder) {
     HelpView view;
-    EXPECT_EQ(labelTexts(view, "sectionTitle"),
-              QStringList({"Scanning", "How matches are found", "Reviewing pairs",
-                           "What happens when you apply", "Photo libraries are left alone",
-                           "Your progress is saved", "Command line"}));
+    EXPECT_EQ(
+        labelTexts(view, "sectionTitle"),
+        QStringList({"Scanning", "How matches are found", "Finding similar photos",
+                     "Reviewing pairs", "What happens when you apply",
+                     "Photo libraries are left alone", "Your progress is saved", "Command line"}));
     // Every paragraph is rendered, none shows a marker.
     for (const auto* label : view.findChildren<QLabel*>("helpText"))
         EXPECT_FALSE(label->text().contains(QRegularExpression("[*`]")))
