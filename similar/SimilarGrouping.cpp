@@ -40,7 +40,7 @@ bool closeWhenTurned(const SimilarPhoto& a, const Fingerprint& turnedA, Turn tur
                      const FingerprintedPhoto& b, double threshold) {
     return sameShape(a, b.photo, turn) &&
            Fingerprints::distance(turnedA, b.fingerprint) <= threshold &&
-           Fingerprints::localChange(turnedA, b.fingerprint) <= maxLocalChange;
+           Fingerprints::locallyAlike(turnedA, b.fingerprint, maxLocalChange);
 }
 
 class SignatureIndex {

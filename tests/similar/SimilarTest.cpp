@@ -87,6 +87,26 @@ TEST(FingerprintTest, BadInputIsPassedOverWithItsReason) {
     }
 }
 
+TEST(FingerprintTest, LocalCheckStopsEarlyWithTheFullMeasuresAnswer) {
+    // On a flat picture one pixel raised or lowered by v changes it locally by exactly v / 32.
+    struct Row {
+        int pixel, value;
+        bool alike;
+    };
+    for (const auto& row : std::vector<Row>{{0, 48, true},
+                                            {0, 49, false},
+                                            {1023, 49, false},
+                                            {500, -48, true},
+                                            {500, -49, false}}) {
+        SCOPED_TRACE(row.pixel * 1000 + row.value);
+        Fingerprint flat, changed;
+        changed.pixels[row.pixel] = std::int8_t(row.value);
+        EXPECT_EQ(Fingerprints::localChange(flat, changed), std::abs(row.value) / 32.0);
+        EXPECT_EQ(Fingerprints::locallyAlike(flat, changed, maxLocalChange), row.alike);
+        EXPECT_EQ(Fingerprints::locallyAlike(changed, flat, maxLocalChange), row.alike);
+    }
+}
+
 // Fingerprints at angles in one plane: 0 and 15 degrees are within the threshold, 0 and 30 not.
 FingerprintedPhoto atAngle(const std::string& path, double degrees, std::int32_t width,
                            std::int64_t size = 1000) {
