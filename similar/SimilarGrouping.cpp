@@ -28,19 +28,27 @@ constexpr double shapeTolerance = 1.10;
 // candidates per photo that share a quarter of their signature by chance.
 constexpr int maxSignatureBits = 16;
 
-bool sameShape(const SimilarPhoto& a, const SimilarPhoto& b, Turn turn) {
-    const bool swap = turn == Turn::quarter || turn == Turn::threeQuarters;
-    const double ratioA = double(a.width) / a.height;
-    const double ratioB = swap ? double(b.height) / b.width : double(b.width) / b.height;
-    return std::max(ratioA, ratioB) <= shapeTolerance * std::min(ratioA, ratioB);
+// Width over height, as shown and turned a quarter; kept apart from the fingerprints so that the
+// candidate search reads them without touching a kilobyte per photo.
+struct Shape {
+    double ratio;
+    double turnedRatio;
+};
+
+Shape shapeOf(const SimilarPhoto& photo) {
+    return {double(photo.width) / photo.height, double(photo.height) / photo.width};
 }
 
-// a, already turned by `turn`, against b.
-bool closeWhenTurned(const SimilarPhoto& a, const Fingerprint& turnedA, Turn turn,
-                     const FingerprintedPhoto& b, double threshold) {
-    return sameShape(a, b.photo, turn) &&
-           Fingerprints::distance(turnedA, b.fingerprint) <= threshold &&
-           Fingerprints::locallyAlike(turnedA, b.fingerprint, maxLocalChange);
+bool sameShape(const Shape& a, const Shape& b, Turn turn) {
+    const bool swap = turn == Turn::quarter || turn == Turn::threeQuarters;
+    const double ratioB = swap ? b.turnedRatio : b.ratio;
+    return std::max(a.ratio, ratioB) <= shapeTolerance * std::min(a.ratio, ratioB);
+}
+
+// a, already turned, against b.
+bool close(const Fingerprint& turnedA, const Fingerprint& b, double threshold) {
+    return Fingerprints::distance(turnedA, b) <= threshold &&
+           Fingerprints::locallyAlike(turnedA, b, maxLocalChange);
 }
 
 class SignatureIndex {
@@ -60,16 +68,22 @@ class SignatureIndex {
         }
     }
 
-    /// Calls visit(j) for every indexed photo whose signature shares a quarter with `signature`
-    /// or differs from it in one bit of a quarter; a photo may be visited more than once.
-    template <typename Visit> void probe(std::uint64_t signature, Visit visit) const {
+    /// Calls visit(j) for every indexed photo j after `after` whose signature shares a quarter with
+    /// `signature` or differs from it in one bit of a quarter; a photo may be visited more than
+    /// once.
+    template <typename Visit>
+    void probe(std::uint64_t signature, std::uint32_t after, Visit visit) const {
         for (std::size_t table = 0; table < tables; ++table) {
             const std::uint32_t own = quarter(signature, table);
+            const auto& offsets = offsets_[table];
+            const std::uint32_t* entries = entries_[table].data();
             for (int bit = -1; bit < 16; ++bit) {
                 const std::uint32_t key = bit < 0 ? own : own ^ (1u << bit);
-                const auto& offsets = offsets_[table];
-                for (std::uint32_t k = offsets[key]; k < offsets[key + 1]; ++k)
-                    visit(entries_[table][k]);
+                // A bucket lists its photos in ascending order.
+                const std::uint32_t* end = entries + offsets[key + 1];
+                for (const std::uint32_t* j = std::upper_bound(entries + offsets[key], end, after);
+                     j != end; ++j)
+                    visit(*j);
             }
         }
     }
@@ -89,42 +103,55 @@ class SignatureIndex {
 bool SimilarGrouping::similar(const FingerprintedPhoto& a, const FingerprintedPhoto& b,
                               double threshold) {
     return std::any_of(turns.begin(), turns.end(), [&](Turn turn) {
-        return closeWhenTurned(a.photo, Fingerprints::turned(a.fingerprint, turn), turn, b,
-                               threshold);
+        return sameShape(shapeOf(a.photo), shapeOf(b.photo), turn) &&
+               close(Fingerprints::turned(a.fingerprint, turn), b.fingerprint, threshold);
     });
 }
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>>
 SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, double threshold) {
     std::vector<std::uint64_t> signatures(photos.size());
-    for (std::size_t i = 0; i < photos.size(); ++i)
+    std::vector<Shape> shapes(photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i) {
         signatures[i] = Fingerprints::signature(photos[i].fingerprint);
+        shapes[i] = shapeOf(photos[i].photo);
+    }
     const SignatureIndex index(signatures);
 
-    // Slot i holds the partners j > i of photo i; each worker writes only the slots it takes.
+    // Slot i holds the partners j > i of photo i; each worker writes only the slots it takes. A
+    // worker takes a run of photos at a time and marks the candidates of each in its own array
+    // rather than sorting them.
     std::vector<std::vector<std::uint32_t>> partners(photos.size());
-    parallelFor(static_cast<std::int64_t>(photos.size()), [&](std::int64_t n) {
-        const auto i = static_cast<std::uint32_t>(n);
-        std::array<Fingerprint, turns.size()> turned;
-        std::array<std::uint64_t, turns.size()> turnedSignatures{};
+    constexpr std::int64_t run = 1024;
+    const auto count = static_cast<std::int64_t>(photos.size());
+    parallelFor((count + run - 1) / run, [&](std::int64_t r) {
+        std::vector<std::uint32_t> seenFor(photos.size(), std::uint32_t(-1));
         std::vector<std::uint32_t> candidates;
-        for (std::size_t t = 0; t < turns.size(); ++t) {
-            turned[t] = Fingerprints::turned(photos[i].fingerprint, turns[t]);
-            turnedSignatures[t] = Fingerprints::signature(turned[t]);
-            index.probe(turnedSignatures[t], [&](std::uint32_t j) {
-                if (j > i)
-                    candidates.push_back(j);
-            });
+        for (auto i = static_cast<std::uint32_t>(r * run); i < std::min(count, (r + 1) * run);
+             ++i) {
+            std::array<Fingerprint, turns.size()> turned;
+            std::array<std::uint64_t, turns.size()> turnedSignatures{};
+            candidates.clear();
+            for (std::size_t t = 0; t < turns.size(); ++t) {
+                turned[t] = Fingerprints::turned(photos[i].fingerprint, turns[t]);
+                turnedSignatures[t] = Fingerprints::signature(turned[t]);
+                index.probe(turnedSignatures[t], i, [&](std::uint32_t j) {
+                    if (seenFor[j] != i) {
+                        seenFor[j] = i;
+                        candidates.push_back(j);
+                    }
+                });
+            }
+            for (const std::uint32_t j : candidates)
+                for (std::size_t t = 0; t < turns.size(); ++t)
+                    if (std::popcount(turnedSignatures[t] ^ signatures[j]) <= maxSignatureBits &&
+                        sameShape(shapes[i], shapes[j], turns[t]) &&
+                        close(turned[t], photos[j].fingerprint, threshold)) {
+                        partners[i].push_back(j);
+                        break;
+                    }
+            std::sort(partners[i].begin(), partners[i].end());
         }
-        std::sort(candidates.begin(), candidates.end());
-        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-        for (const std::uint32_t j : candidates)
-            for (std::size_t t = 0; t < turns.size(); ++t)
-                if (std::popcount(turnedSignatures[t] ^ signatures[j]) <= maxSignatureBits &&
-                    closeWhenTurned(photos[i].photo, turned[t], turns[t], photos[j], threshold)) {
-                    partners[i].push_back(j);
-                    break;
-                }
     });
 
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
