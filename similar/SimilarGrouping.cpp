@@ -1,7 +1,8 @@
 // Pair finding and keeper-first grouping of similar photos. Candidates come from a multi-index of
 // the 64-bit signatures: four tables on 16-bit quarters, each probed at its own quarter and at
 // every quarter one bit away, so any two signatures at most 7 bits apart meet in some table.
-// Each candidate is then judged on its full fingerprint.
+// Each candidate is then judged on a compact outline of its fingerprint, which rules out most of
+// them without reading the rest, and only then on its full fingerprint.
 #include "SimilarGrouping.h"
 
 #include "scan/KeepSelector.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <numeric>
 
 namespace quillmere::similar {
@@ -23,13 +25,7 @@ constexpr std::array<Turn, 4> turns = {Turn::none, Turn::quarter, Turn::half, Tu
 // one side stays within it.
 constexpr double shapeTolerance = 1.10;
 
-// Candidates whose signatures differ in more bits are not compared in full: on the benchmark no
-// similar pair differed in more than 9, while a library cut from a few scenes offers thousands of
-// candidates per photo that share a quarter of their signature by chance.
-constexpr int maxSignatureBits = 16;
-
-// Width over height, as shown and turned a quarter; kept apart from the fingerprints so that the
-// candidate search reads them without touching a kilobyte per photo.
+// Width over height, as shown and turned a quarter.
 struct Shape {
     double ratio;
     double turnedRatio;
@@ -43,6 +39,46 @@ bool sameShape(const Shape& a, const Shape& b, Turn turn) {
     const bool swap = turn == Turn::quarter || turn == Turn::threeQuarters;
     const double ratioB = swap ? b.turnedRatio : b.ratio;
     return std::max(a.ratio, ratioB) <= shapeTolerance * std::min(a.ratio, ratioB);
+}
+
+// What the candidate search reads of each photo besides its signature: its shape, the lowest 8 × 8
+// frequencies, where most of a picture's detail lies, and the lengths of the whole fingerprint
+// and of the rest of it. From these alone it bounds the closeness of two photos from above
+// (Cauchy–Schwarz on the rest), so that most candidates are ruled out without reading their full
+// fingerprints and no pair the full check would accept is ever ruled out.
+struct Outline {
+    static constexpr int side = 8;
+    Shape shape{};
+    std::array<std::int8_t, side * side> low{};
+    double length = 0;
+    double restLength = 0;
+};
+
+Outline outlineOf(const Fingerprint& fingerprint) {
+    Outline outline;
+    std::int64_t all = 0, low = 0;
+    for (int v = 0; v < Fingerprint::side; ++v)
+        for (int u = 0; u < Fingerprint::side; ++u) {
+            const int value = fingerprint.coefficients[v * Fingerprint::side + u];
+            all += value * value;
+            if (u < Outline::side && v < Outline::side) {
+                outline.low[v * Outline::side + u] = static_cast<std::int8_t>(value);
+                low += value * value;
+            }
+        }
+    outline.length = std::sqrt(double(all));
+    outline.restLength = std::sqrt(double(all - low));
+    return outline;
+}
+
+// False only when the two cannot be within `threshold` of each other.
+bool mayBeClose(const Outline& a, const Outline& b, double threshold) {
+    int lowDot = 0;
+    for (std::size_t k = 0; k < a.low.size(); ++k)
+        lowDot += a.low[k] * b.low[k];
+    // The slack covers rounding: the bound must never fall below the true product.
+    const double largestDot = lowDot + a.restLength * b.restLength * (1 + 1e-9) + 1e-6;
+    return largestDot >= (1 - threshold) * a.length * b.length;
 }
 
 // a, already turned, against b.
@@ -111,10 +147,11 @@ bool SimilarGrouping::similar(const FingerprintedPhoto& a, const FingerprintedPh
 std::vector<std::pair<std::uint32_t, std::uint32_t>>
 SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, double threshold) {
     std::vector<std::uint64_t> signatures(photos.size());
-    std::vector<Shape> shapes(photos.size());
+    std::vector<Outline> outlines(photos.size());
     for (std::size_t i = 0; i < photos.size(); ++i) {
         signatures[i] = Fingerprints::signature(photos[i].fingerprint);
-        shapes[i] = shapeOf(photos[i].photo);
+        outlines[i] = outlineOf(photos[i].fingerprint);
+        outlines[i].shape = shapeOf(photos[i].photo);
     }
     const SignatureIndex index(signatures);
 
@@ -130,12 +167,12 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
         for (auto i = static_cast<std::uint32_t>(r * run); i < std::min(count, (r + 1) * run);
              ++i) {
             std::array<Fingerprint, turns.size()> turned;
-            std::array<std::uint64_t, turns.size()> turnedSignatures{};
+            std::array<Outline, turns.size()> turnedOutlines;
             candidates.clear();
             for (std::size_t t = 0; t < turns.size(); ++t) {
                 turned[t] = Fingerprints::turned(photos[i].fingerprint, turns[t]);
-                turnedSignatures[t] = Fingerprints::signature(turned[t]);
-                index.probe(turnedSignatures[t], i, [&](std::uint32_t j) {
+                turnedOutlines[t] = outlineOf(turned[t]);
+                index.probe(Fingerprints::signature(turned[t]), i, [&](std::uint32_t j) {
                     if (seenFor[j] != i) {
                         seenFor[j] = i;
                         candidates.push_back(j);
@@ -144,8 +181,8 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
             }
             for (const std::uint32_t j : candidates)
                 for (std::size_t t = 0; t < turns.size(); ++t)
-                    if (std::popcount(turnedSignatures[t] ^ signatures[j]) <= maxSignatureBits &&
-                        sameShape(shapes[i], shapes[j], turns[t]) &&
+                    if (sameShape(outlines[i].shape, outlines[j].shape, turns[t]) &&
+                        mayBeClose(turnedOutlines[t], outlines[j], threshold) &&
                         close(turned[t], photos[j].fingerprint, threshold)) {
                         partners[i].push_back(j);
                         break;
