@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <numeric>
 
@@ -157,10 +156,10 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
 
     // Slot i holds the partners j > i of photo i; each worker writes only the slots it takes. A
     // worker takes a run of photos at a time and marks the candidates of each in its own array
-    // rather than sorting them.
+    // rather than sorting them; runs are long enough that clearing that array costs little.
     std::vector<std::vector<std::uint32_t>> partners(photos.size());
-    constexpr std::int64_t run = 1024;
     const auto count = static_cast<std::int64_t>(photos.size());
+    const std::int64_t run = std::max<std::int64_t>(1024, count / 64);
     parallelFor((count + run - 1) / run, [&](std::int64_t r) {
         std::vector<std::uint32_t> seenFor(photos.size(), std::uint32_t(-1));
         std::vector<std::uint32_t> candidates;
