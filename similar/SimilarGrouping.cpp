@@ -160,6 +160,7 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
     std::vector<std::vector<std::uint32_t>> partners(photos.size());
     const auto count = static_cast<std::int64_t>(photos.size());
     const std::int64_t run = std::max<std::int64_t>(1024, count / 64);
+    constexpr std::size_t prefetchAhead = 8;
     parallelFor((count + run - 1) / run, [&](std::int64_t r) {
         std::vector<std::uint32_t> seenFor(photos.size(), std::uint32_t(-1));
         std::vector<std::uint32_t> candidates;
@@ -178,7 +179,16 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
                     }
                 });
             }
-            for (const std::uint32_t j : candidates)
+            for (std::size_t k = 0; k < candidates.size(); ++k) {
+                // The outlines of candidates are scattered over megabytes: ask for those a few
+                // candidates ahead while this one is judged.
+                if (k + prefetchAhead < candidates.size()) {
+                    const auto* ahead =
+                        reinterpret_cast<const char*>(&outlines[candidates[k + prefetchAhead]]);
+                    __builtin_prefetch(ahead);
+                    __builtin_prefetch(ahead + sizeof(Outline) - 1);
+                }
+                const std::uint32_t j = candidates[k];
                 for (std::size_t t = 0; t < turns.size(); ++t)
                     if (sameShape(outlines[i].shape, outlines[j].shape, turns[t]) &&
                         mayBeClose(turnedOutlines[t], outlines[j], threshold) &&
@@ -186,6 +196,7 @@ SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, dou
                         partners[i].push_back(j);
                         break;
                     }
+            }
             std::sort(partners[i].begin(), partners[i].end());
         }
     });
