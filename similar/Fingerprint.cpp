@@ -137,15 +137,18 @@ bool luminanceOf(VipsImage* thumbnail, std::array<double, square * square>& out)
     current.reset(raw);
     if (current->Xsize != square || current->Ysize != square)
         return false;
-    std::size_t size = 0;
-    void* memory = vips_image_write_to_memory(current.get(), &size);
-    if (!memory)
+    // Computed on the calling thread: writing the image out would hand every strip of the
+    // decode to a libvips worker thread and back, which costs more than the work on a 32 × 32
+    // square once the scan already keeps every core busy.
+    const std::unique_ptr<VipsRegion, void (*)(gpointer)> region(vips_region_new(current.get()),
+                                                                 &g_object_unref);
+    VipsRect whole{0, 0, square, square};
+    if (!region || vips_region_prepare(region.get(), &whole) != 0)
         return false;
-    const bool whole = size == out.size() * sizeof(double);
-    if (whole)
-        std::copy_n(static_cast<const double*>(memory), out.size(), out.data());
-    g_free(memory);
-    return whole;
+    for (int y = 0; y < square; ++y)
+        std::copy_n(reinterpret_cast<const double*>(VIPS_REGION_ADDR(region.get(), 0, y)), square,
+                    out.data() + y * square);
+    return true;
 }
 
 // Pixels as unsigned bytes (offset by 128), so that the minima and maxima below are single
