@@ -8,13 +8,18 @@
 // say whether something in the picture changed.
 #include "Fingerprint.h"
 
+#include "fs/FileSystem.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <glib.h>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <unistd.h>
 #include <vips/vips.h>
 // vector.h needs the declarations of vips.h before it.
 #include <vips/vector.h>
@@ -236,17 +241,33 @@ std::variant<Picture, std::string> decode(OpenHeader openHeader, Thumbnail thumb
 namespace Fingerprints {
 
 std::variant<Picture, std::string> fromFile(const std::string& path) {
-    const char* name = path.c_str();
+    // Read through a descriptor, not by name: given a name, libvips lets every loader probe the
+    // file, and OpenSlide's probe alone opens each photo several times over, as a database too.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return "cannot be read: " + FileSystem::describeErrno(errno);
+    const std::unique_ptr<int, void (*)(int*)> closed(new int(descriptor), [](int* fd) {
+        ::close(*fd);
+        delete fd;
+    });
+    initialise();
+    const std::unique_ptr<VipsSource, void (*)(gpointer)> source(
+        vips_source_new_from_descriptor(descriptor), &g_object_unref);
+    if (!source)
+        return std::string(unsupported);
+    VipsSource* from = source.get();
     return decode(
-        [name] {
-            return vips_image_new_from_file(name, "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
-                                            VIPS_FAIL_ON_ERROR, nullptr);
+        [from] {
+            return vips_image_new_from_source(from, "", "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                              VIPS_FAIL_ON_ERROR, nullptr);
         },
-        [name](VipsImage** out) {
-            return vips_thumbnail(name, out, square, "height", square, "size", VIPS_SIZE_FORCE,
-                                  "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+        [from](VipsImage** out) {
+            // As for a buffer, libvips 8.14 hands the loader only the options in option_string.
+            return vips_thumbnail_source(from, out, square, "height", square, "size",
+                                         VIPS_SIZE_FORCE, "option_string", "fail_on=error",
+                                         nullptr);
         },
-        [name] { return vips_foreign_find_load(name) != nullptr; });
+        [from] { return vips_foreign_find_load_source(from) != nullptr; });
 }
 
 std::variant<Picture, std::string> fromBytes(std::string_view bytes) {
