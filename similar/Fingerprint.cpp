@@ -9,17 +9,16 @@
 #include "Fingerprint.h"
 
 #include "fs/FileSystem.h"
+#include "scan/FileReading.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <fcntl.h>
 #include <glib.h>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <numbers>
-#include <unistd.h>
 #include <vips/vips.h>
 // vector.h needs the declarations of vips.h before it.
 #include <vips/vector.h>
@@ -243,16 +242,14 @@ namespace Fingerprints {
 std::variant<Picture, std::string> fromFile(const std::string& path) {
     // Read through a descriptor, not by name: given a name, libvips lets every loader probe the
     // file, and OpenSlide's probe alone opens each photo several times over, as a database too.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0)
-        return "cannot be read: " + FileSystem::describeErrno(errno);
-    const std::unique_ptr<int, void (*)(int*)> closed(new int(descriptor), [](int* fd) {
-        ::close(*fd);
-        delete fd;
-    });
+    errno = 0;
+    const FileReading::Descriptor file(FileReading::open(path, FileReading::Access::sequential));
+    if (!file.valid())
+        return errno != 0 ? "cannot be read: " + FileSystem::describeErrno(errno)
+                          : std::string("not a regular file");
     initialise();
     const std::unique_ptr<VipsSource, void (*)(gpointer)> source(
-        vips_source_new_from_descriptor(descriptor), &g_object_unref);
+        vips_source_new_from_descriptor(file.get()), &g_object_unref);
     if (!source)
         return std::string(unsupported);
     VipsSource* from = source.get();
