@@ -53,6 +53,9 @@ struct alignas(64) Outline {
     float restLength = 0;
     std::array<std::int8_t, 40> low{};
 };
+static_assert(Outline::reach * (Outline::reach + 1) / 2 <=
+              int(std::tuple_size_v<decltype(Outline::low)>));
+static_assert(sizeof(Outline) == 64);
 
 Outline outlineOf(const Fingerprint& fingerprint) {
     Outline outline;
