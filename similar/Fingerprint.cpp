@@ -8,9 +8,14 @@
 // say whether something in the picture changed.
 #include "Fingerprint.h"
 
+#include "fs/FileSystem.h"
+#include "scan/FileReading.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <glib.h>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <numbers>
@@ -136,15 +141,71 @@ bool luminanceOf(VipsImage* thumbnail, std::array<double, square * square>& out)
     current.reset(raw);
     if (current->Xsize != square || current->Ysize != square)
         return false;
-    std::size_t size = 0;
-    void* memory = vips_image_write_to_memory(current.get(), &size);
-    if (!memory)
+    // Computed on the calling thread: writing the image out would hand every strip of the
+    // decode to a libvips worker thread and back, which costs more than the work on a 32 × 32
+    // square once the scan already keeps every core busy.
+    const std::unique_ptr<VipsRegion, void (*)(gpointer)> region(vips_region_new(current.get()),
+                                                                 &g_object_unref);
+    VipsRect whole{0, 0, square, square};
+    if (!region || vips_region_prepare(region.get(), &whole) != 0)
         return false;
-    const bool whole = size == out.size() * sizeof(double);
-    if (whole)
-        std::copy_n(static_cast<const double*>(memory), out.size(), out.data());
-    g_free(memory);
-    return whole;
+    for (int y = 0; y < square; ++y)
+        std::copy_n(reinterpret_cast<const double*>(VIPS_REGION_ADDR(region.get(), 0, y)), square,
+                    out.data() + y * square);
+    return true;
+}
+
+// Pixels as unsigned bytes (offset by 128), so that the minima and maxima below are single
+// vector instructions even on the oldest x86-64.
+using Row = std::array<std::uint8_t, square>;
+using Rows = std::array<Row, square>;
+
+// The smallest and the largest value of each pixel and its left and right neighbours.
+void acrossRows(const Fingerprint& fingerprint, Rows& pixels, Rows& low, Rows& high) {
+    for (int y = 0; y < square; ++y) {
+        Row& row = pixels[y];
+        for (int x = 0; x < square; ++x)
+            row[x] = static_cast<std::uint8_t>(fingerprint.pixels[y * square + x] + 128);
+        low[y][0] = std::min(row[0], row[1]);
+        high[y][0] = std::max(row[0], row[1]);
+        for (int x = 1; x < square - 1; ++x) {
+            low[y][x] = std::min({row[x - 1], row[x], row[x + 1]});
+            high[y][x] = std::max({row[x - 1], row[x], row[x + 1]});
+        }
+        low[y][square - 1] = std::min(row[square - 2], row[square - 1]);
+        high[y][square - 1] = std::max(row[square - 2], row[square - 1]);
+    }
+}
+
+// How far any pixel of one lies outside the range of the other's pixels in its 3 × 3
+// neighbourhood (cut off at the edges), in 1/32 of a standard deviation. Row by row, so that a
+// pair is given up on at the first row that goes past `stopAbove`; exact up to that bound.
+int largestChange(const Fingerprint& a, const Fingerprint& b, int stopAbove) {
+    Rows pixelsA, lowA, highA, pixelsB, lowB, highB;
+    acrossRows(a, pixelsA, lowA, highA);
+    acrossRows(b, pixelsB, lowB, highB);
+    int largest = 0;
+    for (int y = 0; y < square; ++y) {
+        const int up = std::max(y - 1, 0), down = std::min(y + 1, square - 1);
+        std::uint8_t rowLargest = 0;
+        for (int x = 0; x < square; ++x) {
+            const std::uint8_t aboveA = std::max({highA[up][x], highA[y][x], highA[down][x]});
+            const std::uint8_t belowA = std::min({lowA[up][x], lowA[y][x], lowA[down][x]});
+            const std::uint8_t aboveB = std::max({highB[up][x], highB[y][x], highB[down][x]});
+            const std::uint8_t belowB = std::min({lowB[up][x], lowB[y][x], lowB[down][x]});
+            const std::uint8_t valueA = pixelsA[y][x], valueB = pixelsB[y][x];
+            // Saturating differences: zero where the pixel lies within the range.
+            const auto past = [](std::uint8_t from, std::uint8_t to) {
+                return static_cast<std::uint8_t>(from > to ? from - to : 0);
+            };
+            rowLargest = std::max({rowLargest, past(valueA, aboveB), past(belowB, valueA),
+                                   past(valueB, aboveA), past(belowA, valueB)});
+        }
+        largest = std::max<int>(largest, rowLargest);
+        if (largest > stopAbove)
+            break;
+    }
+    return largest;
 }
 
 // The shared path of both entry points: `header` opens the image lazily (nothing decoded),
@@ -179,17 +240,31 @@ std::variant<Picture, std::string> decode(OpenHeader openHeader, Thumbnail thumb
 namespace Fingerprints {
 
 std::variant<Picture, std::string> fromFile(const std::string& path) {
-    const char* name = path.c_str();
+    // Read through a descriptor, not by name: given a name, libvips lets every loader probe the
+    // file, and OpenSlide's probe alone opens each photo several times over, as a database too.
+    errno = 0;
+    const FileReading::Descriptor file(FileReading::open(path, FileReading::Access::sequential));
+    if (!file.valid())
+        return errno != 0 ? "cannot be read: " + FileSystem::describeErrno(errno)
+                          : std::string("not a regular file");
+    initialise();
+    const std::unique_ptr<VipsSource, void (*)(gpointer)> source(
+        vips_source_new_from_descriptor(file.get()), &g_object_unref);
+    if (!source)
+        return std::string(unsupported);
+    VipsSource* from = source.get();
     return decode(
-        [name] {
-            return vips_image_new_from_file(name, "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
-                                            VIPS_FAIL_ON_ERROR, nullptr);
+        [from] {
+            return vips_image_new_from_source(from, "", "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                              VIPS_FAIL_ON_ERROR, nullptr);
         },
-        [name](VipsImage** out) {
-            return vips_thumbnail(name, out, square, "height", square, "size", VIPS_SIZE_FORCE,
-                                  "fail_on", VIPS_FAIL_ON_ERROR, nullptr);
+        [from](VipsImage** out) {
+            // As for a buffer, libvips 8.14 hands the loader only the options in option_string.
+            return vips_thumbnail_source(from, out, square, "height", square, "size",
+                                         VIPS_SIZE_FORCE, "option_string", "fail_on=error",
+                                         nullptr);
         },
-        [name] { return vips_foreign_find_load(name) != nullptr; });
+        [from] { return vips_foreign_find_load_source(from) != nullptr; });
 }
 
 std::variant<Picture, std::string> fromBytes(std::string_view bytes) {
@@ -251,24 +326,12 @@ double distance(const Fingerprint& a, const Fingerprint& b) {
 }
 
 double localChange(const Fingerprint& a, const Fingerprint& b) {
-    // How far a's pixel lies outside the range of b's pixels around it, and the other way round.
-    const auto outside = [](const Fingerprint& from, const Fingerprint& to, int x, int y) {
-        int low = 127, high = -127;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const int nx = std::clamp(x + dx, 0, square - 1);
-                const int ny = std::clamp(y + dy, 0, square - 1);
-                low = std::min<int>(low, to.pixels[ny * square + nx]);
-                high = std::max<int>(high, to.pixels[ny * square + nx]);
-            }
-        const int value = from.pixels[y * square + x];
-        return std::max({0, value - high, low - value});
-    };
-    int largest = 0;
-    for (int y = 0; y < square; ++y)
-        for (int x = 0; x < square; ++x)
-            largest = std::max({largest, outside(a, b, x, y), outside(b, a, x, y)});
-    return largest / 32.0;
+    return largestChange(a, b, std::numeric_limits<int>::max()) / 32.0;
+}
+
+bool locallyAlike(const Fingerprint& a, const Fingerprint& b, double limit) {
+    const int bound = static_cast<int>(std::floor(limit * 32));
+    return largestChange(a, b, bound) <= bound;
 }
 
 std::uint64_t signature(const Fingerprint& fingerprint) {

@@ -72,6 +72,9 @@ double distance(const Fingerprint& a, const Fingerprint& b);
 /// standard deviations of the luminance: a person who walked into the picture, not a crop.
 double localChange(const Fingerprint& a, const Fingerprint& b);
 
+/// Whether localChange(a, b) <= limit; gives up on the rest of the picture as soon as it is not.
+bool locallyAlike(const Fingerprint& a, const Fingerprint& b, double limit);
+
 /// Sign bits of the lowest 8 × 8 frequencies, for finding candidates quickly.
 std::uint64_t signature(const Fingerprint& fingerprint);
 

@@ -1,7 +1,8 @@
 // Pair finding and keeper-first grouping of similar photos. Candidates come from a multi-index of
 // the 64-bit signatures: four tables on 16-bit quarters, each probed at its own quarter and at
 // every quarter one bit away, so any two signatures at most 7 bits apart meet in some table.
-// Each candidate is then judged on its full fingerprint.
+// Each candidate is then judged on a compact outline of its fingerprint, which rules out most of
+// them without reading the rest, and only then on its full fingerprint.
 #include "SimilarGrouping.h"
 
 #include "scan/KeepSelector.h"
@@ -10,7 +11,7 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
+#include <cmath>
 #include <numeric>
 
 namespace quillmere::similar {
@@ -23,24 +24,72 @@ constexpr std::array<Turn, 4> turns = {Turn::none, Turn::quarter, Turn::half, Tu
 // one side stays within it.
 constexpr double shapeTolerance = 1.10;
 
-// Candidates whose signatures differ in more bits are not compared in full: on the benchmark no
-// similar pair differed in more than 9, while a library cut from a few scenes offers thousands of
-// candidates per photo that share a quarter of their signature by chance.
-constexpr int maxSignatureBits = 16;
+// Width over height, as shown and turned a quarter.
+struct Shape {
+    double ratio;
+    double turnedRatio;
+};
 
-bool sameShape(const SimilarPhoto& a, const SimilarPhoto& b, Turn turn) {
-    const bool swap = turn == Turn::quarter || turn == Turn::threeQuarters;
-    const double ratioA = double(a.width) / a.height;
-    const double ratioB = swap ? double(b.height) / b.width : double(b.width) / b.height;
-    return std::max(ratioA, ratioB) <= shapeTolerance * std::min(ratioA, ratioB);
+Shape shapeOf(const SimilarPhoto& photo) {
+    return {double(photo.width) / photo.height, double(photo.height) / photo.width};
 }
 
-// a, already turned by `turn`, against b.
-bool closeWhenTurned(const SimilarPhoto& a, const Fingerprint& turnedA, Turn turn,
-                     const FingerprintedPhoto& b, double threshold) {
-    return sameShape(a, b.photo, turn) &&
-           Fingerprints::distance(turnedA, b.fingerprint) <= threshold &&
-           Fingerprints::localChange(turnedA, b.fingerprint) <= maxLocalChange;
+bool sameShape(const Shape& a, const Shape& b, Turn turn) {
+    const bool swap = turn == Turn::quarter || turn == Turn::threeQuarters;
+    const double ratioB = swap ? b.turnedRatio : b.ratio;
+    return std::max(a.ratio, ratioB) <= shapeTolerance * std::min(a.ratio, ratioB);
+}
+
+// What the candidate search reads of each photo besides its signature, in one cache line: its
+// shape, the lowest frequencies (u + v < 8, where most of a picture's detail lies; a turn only
+// moves and negates them), and the lengths of the whole fingerprint and of the rest of it. From
+// these alone it bounds the closeness of two photos from above (Cauchy–Schwarz on the rest), so
+// that most candidates are ruled out without reading their full fingerprints and no pair the
+// full check would accept is ever ruled out.
+struct alignas(64) Outline {
+    static constexpr int reach = 8;
+    Shape shape{};
+    float length = 0;
+    float restLength = 0;
+    std::array<std::int8_t, 40> low{};
+};
+static_assert(Outline::reach * (Outline::reach + 1) / 2 <=
+              int(std::tuple_size_v<decltype(Outline::low)>));
+static_assert(sizeof(Outline) == 64);
+
+Outline outlineOf(const Fingerprint& fingerprint) {
+    Outline outline;
+    std::int64_t all = 0, low = 0;
+    std::size_t next = 0;
+    for (int v = 0; v < Fingerprint::side; ++v)
+        for (int u = 0; u < Fingerprint::side; ++u) {
+            const int value = fingerprint.coefficients[v * Fingerprint::side + u];
+            all += value * value;
+            if (u + v < Outline::reach) {
+                outline.low[next++] = static_cast<std::int8_t>(value);
+                low += value * value;
+            }
+        }
+    outline.length = static_cast<float>(std::sqrt(double(all)));
+    outline.restLength = static_cast<float>(std::sqrt(double(all - low)));
+    return outline;
+}
+
+// False only when the two cannot be within `threshold` of each other.
+bool mayBeClose(const Outline& a, const Outline& b, double threshold) {
+    int lowDot = 0;
+    for (std::size_t k = 0; k < a.low.size(); ++k)
+        lowDot += a.low[k] * b.low[k];
+    // The slack covers the rounding of the lengths to floats: the bound must never fall below the
+    // true product.
+    const double largestDot = lowDot + double(a.restLength) * b.restLength * (1 + 1e-5) + 1e-3;
+    return largestDot >= (1 - threshold) * double(a.length) * b.length * (1 - 1e-5);
+}
+
+// a, already turned, against b.
+bool close(const Fingerprint& turnedA, const Fingerprint& b, double threshold) {
+    return Fingerprints::distance(turnedA, b) <= threshold &&
+           Fingerprints::locallyAlike(turnedA, b, maxLocalChange);
 }
 
 class SignatureIndex {
@@ -60,16 +109,22 @@ class SignatureIndex {
         }
     }
 
-    /// Calls visit(j) for every indexed photo whose signature shares a quarter with `signature`
-    /// or differs from it in one bit of a quarter; a photo may be visited more than once.
-    template <typename Visit> void probe(std::uint64_t signature, Visit visit) const {
+    /// Calls visit(j) for every indexed photo j after `after` whose signature shares a quarter with
+    /// `signature` or differs from it in one bit of a quarter; a photo may be visited more than
+    /// once.
+    template <typename Visit>
+    void probe(std::uint64_t signature, std::uint32_t after, Visit visit) const {
         for (std::size_t table = 0; table < tables; ++table) {
             const std::uint32_t own = quarter(signature, table);
+            const auto& offsets = offsets_[table];
+            const std::uint32_t* entries = entries_[table].data();
             for (int bit = -1; bit < 16; ++bit) {
                 const std::uint32_t key = bit < 0 ? own : own ^ (1u << bit);
-                const auto& offsets = offsets_[table];
-                for (std::uint32_t k = offsets[key]; k < offsets[key + 1]; ++k)
-                    visit(entries_[table][k]);
+                // A bucket lists its photos in ascending order.
+                const std::uint32_t* end = entries + offsets[key + 1];
+                for (const std::uint32_t* j = std::upper_bound(entries + offsets[key], end, after);
+                     j != end; ++j)
+                    visit(*j);
             }
         }
     }
@@ -89,42 +144,67 @@ class SignatureIndex {
 bool SimilarGrouping::similar(const FingerprintedPhoto& a, const FingerprintedPhoto& b,
                               double threshold) {
     return std::any_of(turns.begin(), turns.end(), [&](Turn turn) {
-        return closeWhenTurned(a.photo, Fingerprints::turned(a.fingerprint, turn), turn, b,
-                               threshold);
+        return sameShape(shapeOf(a.photo), shapeOf(b.photo), turn) &&
+               close(Fingerprints::turned(a.fingerprint, turn), b.fingerprint, threshold);
     });
 }
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>>
 SimilarGrouping::similarPairs(const std::vector<FingerprintedPhoto>& photos, double threshold) {
     std::vector<std::uint64_t> signatures(photos.size());
-    for (std::size_t i = 0; i < photos.size(); ++i)
+    std::vector<Outline> outlines(photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i) {
         signatures[i] = Fingerprints::signature(photos[i].fingerprint);
+        outlines[i] = outlineOf(photos[i].fingerprint);
+        outlines[i].shape = shapeOf(photos[i].photo);
+    }
     const SignatureIndex index(signatures);
 
-    // Slot i holds the partners j > i of photo i; each worker writes only the slots it takes.
+    // Slot i holds the partners j > i of photo i; each worker writes only the slots it takes. A
+    // worker takes a run of photos at a time and marks the candidates of each in its own array
+    // rather than sorting them; runs are long enough that clearing that array costs little.
     std::vector<std::vector<std::uint32_t>> partners(photos.size());
-    parallelFor(static_cast<std::int64_t>(photos.size()), [&](std::int64_t n) {
-        const auto i = static_cast<std::uint32_t>(n);
-        std::array<Fingerprint, turns.size()> turned;
-        std::array<std::uint64_t, turns.size()> turnedSignatures{};
+    const auto count = static_cast<std::int64_t>(photos.size());
+    const std::int64_t run = std::max<std::int64_t>(1024, count / 64);
+    constexpr std::size_t prefetchAhead = 8;
+    parallelFor((count + run - 1) / run, [&](std::int64_t r) {
+        std::vector<std::uint32_t> seenFor(photos.size(), std::uint32_t(-1));
         std::vector<std::uint32_t> candidates;
-        for (std::size_t t = 0; t < turns.size(); ++t) {
-            turned[t] = Fingerprints::turned(photos[i].fingerprint, turns[t]);
-            turnedSignatures[t] = Fingerprints::signature(turned[t]);
-            index.probe(turnedSignatures[t], [&](std::uint32_t j) {
-                if (j > i)
-                    candidates.push_back(j);
-            });
-        }
-        std::sort(candidates.begin(), candidates.end());
-        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-        for (const std::uint32_t j : candidates)
-            for (std::size_t t = 0; t < turns.size(); ++t)
-                if (std::popcount(turnedSignatures[t] ^ signatures[j]) <= maxSignatureBits &&
-                    closeWhenTurned(photos[i].photo, turned[t], turns[t], photos[j], threshold)) {
-                    partners[i].push_back(j);
-                    break;
+        for (auto i = static_cast<std::uint32_t>(r * run); i < std::min(count, (r + 1) * run);
+             ++i) {
+            std::array<Fingerprint, turns.size()> turned;
+            std::array<Outline, turns.size()> turnedOutlines;
+            candidates.clear();
+            for (std::size_t t = 0; t < turns.size(); ++t) {
+                turned[t] = Fingerprints::turned(photos[i].fingerprint, turns[t]);
+                turnedOutlines[t] = outlineOf(turned[t]);
+                index.probe(Fingerprints::signature(turned[t]), i, [&](std::uint32_t j) {
+                    if (seenFor[j] != i) {
+                        seenFor[j] = i;
+                        candidates.push_back(j);
+                    }
+                });
+            }
+            for (std::size_t k = 0; k < candidates.size(); ++k) {
+                // The outlines of candidates are scattered over megabytes: ask for those a few
+                // candidates ahead while this one is judged.
+                if (k + prefetchAhead < candidates.size()) {
+                    const auto* ahead =
+                        reinterpret_cast<const char*>(&outlines[candidates[k + prefetchAhead]]);
+                    __builtin_prefetch(ahead);
+                    __builtin_prefetch(ahead + sizeof(Outline) - 1);
                 }
+                const std::uint32_t j = candidates[k];
+                for (std::size_t t = 0; t < turns.size(); ++t)
+                    if (sameShape(outlines[i].shape, outlines[j].shape, turns[t]) &&
+                        mayBeClose(turnedOutlines[t], outlines[j], threshold) &&
+                        close(turned[t], photos[j].fingerprint, threshold)) {
+                        partners[i].push_back(j);
+                        break;
+                    }
+            }
+            std::sort(partners[i].begin(), partners[i].end());
+        }
     });
 
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;

@@ -24,8 +24,7 @@ bool similar(const FingerprintedPhoto& a, const FingerprintedPhoto& b, double th
 
 /// Every pair (i < j) of similar photos, each once, in ascending order. Finds candidates through
 /// an index of fingerprint signatures, so it does not compare every photo with every other: only
-/// pairs whose signatures (under the turn) differ in at most 16 bits and share a 16-bit quarter
-/// within one bit are judged.
+/// pairs whose signatures (under some turn) share a 16-bit quarter within one bit are judged.
 std::vector<std::pair<std::uint32_t, std::uint32_t>>
 similarPairs(const std::vector<FingerprintedPhoto>& photos, double threshold);
 

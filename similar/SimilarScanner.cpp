@@ -30,9 +30,8 @@ namespace {
 struct Stamped {
     MediaFile file;
     FileStamp stamp;
-    /// In the cache, or in `decoded`.
+    /// In the cache (where decoded pictures go too).
     const Picture* picture = nullptr;
-    std::optional<Picture> decoded;
     std::string failure;
 };
 
@@ -109,12 +108,13 @@ SimilarResult SimilarScanner::scan() {
         const FileStamp stamp{status.st_dev, status.st_ino, status.st_size,
                               std::int64_t(status.st_mtim.tv_sec) * 1'000'000'000 +
                                   status.st_mtim.tv_nsec};
-        photos.push_back({std::move(file), stamp, nullptr, std::nullopt, {}});
+        photos.push_back({std::move(file), stamp, nullptr, {}});
     }
 
     // The cache lives only until each photo's fingerprint is in `fingerprinted`: with it, a large
     // library's fingerprints are held twice at most, never three times.
     std::vector<FingerprintedPhoto> fingerprinted;
+    fingerprinted.reserve(photos.size());
     {
         FingerprintCache cache =
             cachePath_.empty() ? FingerprintCache{} : FingerprintCache::load(cachePath_);
@@ -129,26 +129,31 @@ SimilarResult SimilarScanner::scan() {
 
         const auto total = static_cast<std::int64_t>(toDecode.size());
         std::atomic<std::int64_t> done{0};
+        std::vector<std::optional<Picture>> decoded(toDecode.size());
         parallelFor(total, [&](std::int64_t n) {
             if (stop_.stop_requested())
                 return;
             Stamped& photo = photos[toDecode[static_cast<std::size_t>(n)]];
-            auto decoded = Fingerprints::fromFile(photo.file.path);
-            if (auto* picture = std::get_if<Picture>(&decoded)) {
-                photo.decoded = *picture;
-                photo.picture = &*photo.decoded;
-            } else {
-                photo.failure = std::get<std::string>(std::move(decoded));
-            }
+            auto outcome = Fingerprints::fromFile(photo.file.path);
+            if (auto* picture = std::get_if<Picture>(&outcome))
+                decoded[static_cast<std::size_t>(n)] = *picture;
+            else
+                photo.failure = std::get<std::string>(std::move(outcome));
             const std::int64_t finished = done.fetch_add(1) + 1;
             if (progress_)
                 progress_(finished, total);
         });
+        // Into the cache, so that every picture is held once until it is copied for grouping.
+        for (std::size_t n = 0; n < toDecode.size(); ++n)
+            if (decoded[n]) {
+                Stamped& photo = photos[toDecode[n]];
+                cache.insert(photo.stamp, *decoded[n]);
+                decoded[n].reset();
+                photo.picture = cache.find(photo.stamp);
+            }
+        decoded = {};
 
         if (!cachePath_.empty() && total > 0) {
-            for (const std::size_t i : toDecode)
-                if (photos[i].decoded)
-                    cache.insert(photos[i].stamp, *photos[i].decoded);
             try {
                 cache.save(cachePath_);
             } catch (const Error& error) {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace quillmere::similar {
 namespace {
@@ -87,6 +88,26 @@ TEST(FingerprintTest, BadInputIsPassedOverWithItsReason) {
     }
 }
 
+TEST(FingerprintTest, LocalCheckStopsEarlyWithTheFullMeasuresAnswer) {
+    // On a flat picture one pixel raised or lowered by v changes it locally by exactly v / 32.
+    struct Row {
+        int pixel, value;
+        bool alike;
+    };
+    for (const auto& row : std::vector<Row>{{0, 48, true},
+                                            {0, 49, false},
+                                            {1023, 49, false},
+                                            {500, -48, true},
+                                            {500, -49, false}}) {
+        SCOPED_TRACE(row.pixel * 1000 + row.value);
+        Fingerprint flat, changed;
+        changed.pixels[row.pixel] = std::int8_t(row.value);
+        EXPECT_EQ(Fingerprints::localChange(flat, changed), std::abs(row.value) / 32.0);
+        EXPECT_EQ(Fingerprints::locallyAlike(flat, changed, maxLocalChange), row.alike);
+        EXPECT_EQ(Fingerprints::locallyAlike(changed, flat, maxLocalChange), row.alike);
+    }
+}
+
 // Fingerprints at angles in one plane: 0 and 15 degrees are within the threshold, 0 and 30 not.
 FingerprintedPhoto atAngle(const std::string& path, double degrees, std::int32_t width,
                            std::int64_t size = 1000) {
@@ -119,6 +140,33 @@ TEST(SimilarGroupingTest, EveryMemberIsCloseToItsKeeperAndTiesGoByTheNameRules) 
     EXPECT_EQ(group({atAngle("/p/IMG_1 copy.jpg", 0, 400), atAngle("/p/IMG_1.jpg", 10, 400),
                      atAngle("/p/IMG_2.jpg", 60, 400, 900), atAngle("/p/IMG_3.jpg", 65, 200)}),
               (Paths{{"/p/IMG_1.jpg", "/p/IMG_1 copy.jpg"}, {"/p/IMG_2.jpg", "/p/IMG_3.jpg"}}));
+}
+
+TEST(SimilarGroupingTest, PairSearchFindsEveryPairTheFullCheckAccepts) {
+    // Most of the detail above the lowest frequencies, where the search's quick bound is weakest;
+    // signs of the lowest ones kept, so that copies meet in the signature index.
+    std::mt19937 random(5);
+    const auto noise = [&](int range) { return int(random() % (2 * range + 1)) - range; };
+    std::vector<FingerprintedPhoto> photos;
+    for (int base = 0; base < 6; ++base) {
+        Fingerprint::Coefficients coefficients{};
+        for (int k = 1; k < Fingerprint::side * Fingerprint::side; ++k)
+            coefficients[k] = std::int8_t(k % 16 < 8 && k < 128 ? 20 * (noise(1) | 1) : noise(60));
+        for (int copy = 0; copy < 8; ++copy) {
+            FingerprintedPhoto photo{{"/" + std::to_string(photos.size()), 1000, 400, 300}, {}};
+            for (int k = 1; k < Fingerprint::side * Fingerprint::side; ++k)
+                photo.fingerprint.coefficients[k] = std::int8_t(coefficients[k] + noise(copy * 3));
+            photos.push_back(photo);
+        }
+    }
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+    for (std::uint32_t i = 0; i < photos.size(); ++i)
+        for (std::uint32_t j = i + 1; j < photos.size(); ++j)
+            if (SimilarGrouping::similar(photos[i], photos[j], defaultThreshold))
+                expected.emplace_back(i, j);
+    EXPECT_GT(expected.size(), 20u);
+    EXPECT_LT(expected.size(), 6u * 28);
+    EXPECT_EQ(SimilarGrouping::similarPairs(photos, defaultThreshold), expected);
 }
 
 TEST(SimilarScannerTest, ListsEachContentOnceAndDecodesOnlyWhatTheCacheCannotVouchFor) {
