@@ -8,20 +8,13 @@
 // say whether something in the picture changed.
 #include "Fingerprint.h"
 
-#include "fs/FileSystem.h"
-#include "scan/FileReading.h"
+#include "Libvips.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <glib.h>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <numbers>
-#include <vips/vips.h>
-// vector.h needs the declarations of vips.h before it.
-#include <vips/vector.h>
 
 namespace quillmere::similar {
 
@@ -30,35 +23,9 @@ namespace {
 constexpr int square = Fingerprint::square;
 constexpr int side = Fingerprint::side;
 
-const char* const unsupported = "not an image in a format that can be read";
-const char* const damagedHeader = "damaged image: its header cannot be read";
+using Libvips::Image;
+
 const char* const damagedPixels = "damaged or truncated image: its pixels cannot be decoded";
-
-struct Unref {
-    void operator()(VipsImage* image) const { g_object_unref(image); }
-};
-using Image = std::unique_ptr<VipsImage, Unref>;
-
-// libvips once per process: no operation cache (every file is opened once), one thread per
-// decode (the scan already runs one decode per core), no loaders marked unsafe for untrusted
-// files, and its warnings about damaged files kept off the tool's standard error. Its ORC vector
-// code is off: libvips compiles fresh ORC programs for the resampling of every photo, and
-// Debian 12's liborc crashed freeing them after some 60,000 photos; without them a 32 × 32
-// thumbnail costs less CPU, not more.
-void initialise() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (VIPS_INIT("quillmere") != 0)
-            std::abort(); // Without its type system libvips cannot run at all.
-        vips_cache_set_max(0);
-        vips_concurrency_set(1);
-        vips_block_untrusted_set(TRUE);
-        vips_vector_set_enabled(FALSE);
-        g_log_set_handler(
-            "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
-            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-    });
-}
 
 // Row u of the orthonormal DCT-II of length 32.
 const std::array<std::array<double, square>, side>& dctRows() {
@@ -213,16 +180,13 @@ int largestChange(const Fingerprint& a, const Fingerprint& b, int stopAbove) {
 template <typename OpenHeader, typename Thumbnail, typename IsKnown>
 std::variant<Picture, std::string> decode(OpenHeader openHeader, Thumbnail thumbnail,
                                           IsKnown isKnown) {
-    initialise();
+    Libvips::initialise();
     const Image header(openHeader());
     if (!header)
-        return std::string(isKnown() ? damagedHeader : unsupported);
-    const std::int64_t width = header->Xsize, height = header->Ysize;
-    if (width < 1 || height < 1)
-        return std::string(damagedHeader);
-    if (width * height > maxPixels)
-        return "image too large to decode safely (" + std::to_string(width) + " × " +
-               std::to_string(height) + " pixels)";
+        return std::string(isKnown() ? Libvips::damagedHeader : Libvips::unsupported);
+    if (auto refused = Libvips::refusal(*header))
+        return *refused;
+    const std::int32_t width = header->Xsize, height = header->Ysize;
     const bool swap = vips_image_get_orientation_swap(header.get());
 
     VipsImage* raw = nullptr;
@@ -231,8 +195,7 @@ std::variant<Picture, std::string> decode(OpenHeader openHeader, Thumbnail thumb
     std::array<double, square * square> luminance{};
     if (!luminanceOf(Image(raw).get(), luminance))
         return std::string(damagedPixels);
-    return Picture{static_cast<std::int32_t>(swap ? height : width),
-                   static_cast<std::int32_t>(swap ? width : height), fingerprintOf(luminance)};
+    return Picture{swap ? height : width, swap ? width : height, fingerprintOf(luminance)};
 }
 
 } // namespace
@@ -240,19 +203,10 @@ std::variant<Picture, std::string> decode(OpenHeader openHeader, Thumbnail thumb
 namespace Fingerprints {
 
 std::variant<Picture, std::string> fromFile(const std::string& path) {
-    // Read through a descriptor, not by name: given a name, libvips lets every loader probe the
-    // file, and OpenSlide's probe alone opens each photo several times over, as a database too.
-    errno = 0;
-    const FileReading::Descriptor file(FileReading::open(path, FileReading::Access::sequential));
-    if (!file.valid())
-        return errno != 0 ? "cannot be read: " + FileSystem::describeErrno(errno)
-                          : std::string("not a regular file");
-    initialise();
-    const std::unique_ptr<VipsSource, void (*)(gpointer)> source(
-        vips_source_new_from_descriptor(file.get()), &g_object_unref);
-    if (!source)
-        return std::string(unsupported);
-    VipsSource* from = source.get();
+    auto opened = Libvips::open(path);
+    if (auto* reason = std::get_if<std::string>(&opened))
+        return std::move(*reason);
+    VipsSource* from = std::get<Libvips::OpenPhoto>(opened).source.get();
     return decode(
         [from] {
             return vips_image_new_from_source(from, "", "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",

@@ -1,10 +1,12 @@
 #include "model/ThumbnailLoader.h"
 
+#include "PhotoPreview.h"
 #include "model/MediaKindHelper.h"
 #include "model/SystemThumbnails.h"
 #include "model/VideoFile.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QImageReader>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
@@ -14,6 +16,18 @@
 namespace quillmere {
 
 namespace {
+
+/// A photo in a format Qt has no reader for (HEIC), through the decoders of the similar-photo
+/// search.
+QImage decodedByLibvips(const QString& path, int maxPixel) {
+    const std::optional<similar::PhotoPreview> preview =
+        similar::PhotoPreviews::fromFile(QFile::encodeName(path).toStdString(), maxPixel);
+    if (!preview)
+        return {};
+    return QImage(preview->rgb.data(), preview->width, preview->height, preview->width * 3,
+                  QImage::Format_RGB888)
+        .copy();
+}
 
 /// A photo decoded straight to the wanted size (JPEG decoders scale while decoding), turned
 /// upright by its orientation tag. Nothing decoded is kept beyond the returned picture.
@@ -26,7 +40,7 @@ QImage embeddedPreview(const QString& path, int maxPixel) {
             stored.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     QImage image = reader.read();
     if (image.isNull())
-        return {};
+        return decodedByLibvips(path, maxPixel);
     // Formats that cannot tell their size up front are scaled after decoding.
     if (std::max(image.width(), image.height()) > maxPixel)
         image = image.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);

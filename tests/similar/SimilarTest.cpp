@@ -1,6 +1,7 @@
 // Similar photos: fingerprints of generated pictures and their copies, bad input, grouping that
 // cannot chain, and the scan with its cache.
 #include "FingerprintCache.h"
+#include "PhotoPreview.h"
 #include "SimilarGrouping.h"
 #include "SimilarScanner.h"
 #include "TempDir.h"
@@ -86,6 +87,30 @@ TEST(FingerprintTest, BadInputIsPassedOverWithItsReason) {
         const auto onDisk = Fingerprints::fromFile(dir.write("bad.jpg", bytes));
         EXPECT_EQ(std::get<std::string>(onDisk), reason);
     }
+}
+
+TEST(PhotoPreviewTest, ShownUprightWithinTheSizeAskedAndNothingForWhatCannotBeDecoded) {
+    const TempDir dir;
+    writePicture(dir.path("same.png"), 4);
+    const auto upright = PhotoPreviews::fromFile(dir.path("same.png"), 100);
+    ASSERT_TRUE(upright);
+    EXPECT_EQ(PhotoPreviews::fromFile(dir.path("same.png"), 1000)->width, 640) << "never enlarged";
+    for (const auto& [name, copy] :
+         {std::pair("same.heic", Copy::same), std::pair("flag.jpg", Copy::orientationFlag)}) {
+        SCOPED_TRACE(name);
+        writePicture(dir.path(name), 4, copy);
+        const auto preview = PhotoPreviews::fromFile(dir.path(name), 100);
+        ASSERT_TRUE(preview);
+        ASSERT_EQ(std::pair(preview->width, preview->height), std::pair(100, 75));
+        ASSERT_EQ(preview->rgb.size(), upright->rgb.size());
+        double difference = 0;
+        for (std::size_t i = 0; i < preview->rgb.size(); ++i)
+            difference += std::abs(preview->rgb[i] - upright->rgb[i]);
+        EXPECT_LT(difference / preview->rgb.size(), 8);
+    }
+    const std::string jpeg = readFile(dir.path("flag.jpg"));
+    for (const auto& bytes : {std::string("not a picture"), withClaimedSize(jpeg, 60000, 60000)})
+        EXPECT_FALSE(PhotoPreviews::fromFile(dir.write("bad.jpg", bytes), 100));
 }
 
 TEST(FingerprintTest, LocalCheckStopsEarlyWithTheFullMeasuresAnswer) {
