@@ -127,44 +127,39 @@ TEST(JournalTest, ALeftoverJournalIsUndoneLikeAManifestUnlessItWasMovedElsewhere
 }
 
 TEST(JournalTest, NoRenamePassesThroughALink) {
-    const std::string why = "is a symbolic link; nothing is moved through a link";
-    {
-        // A link planted inside the review folder, where the copy's folder would go.
+    // A link where the copy's folder would go inside the review folder, leading out or staying
+    // beneath it, and the review folder itself a link.
+    const std::string folder = std::string("/") + review;
+    for (const auto& [link, target] : {std::pair{folder + "/2024", std::string()},
+                                       {folder + "/2024", std::string("elsewhere")},
+                                       {folder, std::string()}}) {
+        SCOPED_TRACE(link + " -> " + target);
         const Pair pair;
-        fs::create_directory(pair.root + "/" + review);
-        fs::create_directory_symlink(pair.outside, pair.root + "/" + review + "/2024");
+        const std::string into = target.empty() ? pair.outside : pair.root + folder + "/" + target;
+        fs::create_directories(into);
+        fs::create_directories(fs::path(pair.root + link).parent_path());
+        fs::create_directory_symlink(target.empty() ? pair.outside : target, pair.root + link);
         const auto outcome = pair.move();
         ASSERT_EQ(outcome.skipped.size(), 1u);
-        EXPECT_EQ(outcome.skipped[0].reason,
-                  "move failed: " + pair.root + "/" + review + "/2024 " + why);
-        EXPECT_TRUE(fs::is_empty(pair.outside));
+        EXPECT_EQ(outcome.skipped[0].reason, "move failed: " + pair.root + link +
+                                                 " is a symbolic link; nothing is moved through a "
+                                                 "link");
+        EXPECT_TRUE(fs::is_empty(into));
         EXPECT_EQ(readFile(pair.copy), "same");
     }
-    {
-        // The review folder itself a link.
-        const Pair pair;
-        fs::create_directory_symlink(pair.outside, pair.root + "/" + review);
-        const auto outcome = pair.move();
-        ASSERT_EQ(outcome.skipped.size(), 1u);
-        EXPECT_EQ(outcome.skipped[0].reason,
-                  "move failed: " + pair.root + "/" + review + " " + why);
-        EXPECT_TRUE(fs::is_empty(pair.outside));
-    }
-    {
-        // The original folder swapped for a link between the set-aside and the undo.
-        const Pair pair;
-        const auto outcome = pair.move();
-        ASSERT_EQ(outcome.manifestURLs.size(), 1u);
-        fs::remove(pair.root + "/2024");
-        fs::create_directory_symlink(pair.outside, pair.root + "/2024");
-        const auto undone = Mover::undo(outcome.manifestURLs[0]);
-        EXPECT_EQ(undone.restored, 0);
-        ASSERT_EQ(undone.skipped.size(), 1u);
-        EXPECT_EQ(undone.skipped[0].reason,
-                  "refused: a symbolic link is on the way to the original path");
-        EXPECT_TRUE(fs::is_empty(pair.outside));
-        EXPECT_EQ(readFile(outcome.moved[0].to), "same");
-    }
+    // The original folder swapped for a link between the set-aside and the undo.
+    const Pair pair;
+    const auto outcome = pair.move();
+    ASSERT_EQ(outcome.manifestURLs.size(), 1u);
+    fs::remove(pair.root + "/2024");
+    fs::create_directory_symlink(pair.outside, pair.root + "/2024");
+    const auto undone = Mover::undo(outcome.manifestURLs[0]);
+    EXPECT_EQ(undone.restored, 0);
+    ASSERT_EQ(undone.skipped.size(), 1u);
+    EXPECT_EQ(undone.skipped[0].reason,
+              "refused: a symbolic link is on the way to the original path");
+    EXPECT_TRUE(fs::is_empty(pair.outside));
+    EXPECT_EQ(readFile(outcome.moved[0].to), "same");
 }
 
 // A record that could not be written may have left part of a line; nothing may follow it.
