@@ -121,7 +121,7 @@ TEST(ToolFaultTest, WhatCannotBeReadNamedOrWrittenIsLeftWhereItIs) {
     fs::permissions(tool.at("A/Free2"), fs::perms(0555)); // the undo cannot put that one back
     const std::string manifest = manifestsUnder({tool.at("A")}).at(0);
     std::ignore = ::chown(manifest.c_str(), 0, 0); // as if root had moved them: anyone may read it
-    EXPECT_TRUE(endsWith(tool.runUnprivileged({"--undo", manifest}), 1,
+    EXPECT_TRUE(endsWith(tool.startUnprivileged({"--undo", manifest})->finish(), 1,
                          "Free2/IMG_1 copy.jpg: Permission denied\n"));
     EXPECT_EQ(account(before, {tool.at("A"), tool.at("B")}).broken, "");
     // So that any user can remove the tree; rm walks the deep folders by descriptors.

@@ -39,7 +39,6 @@ struct ProcessOptions {
 
 struct ProcessResult {
     int exitCode = -1; ///< -1 when the child was ended by a signal
-    int signal = 0;    ///< the signal that ended the child, or 0
     std::string out, err;
 };
 
@@ -148,7 +147,6 @@ class InteractiveProcess {
         }
         reaped_ = true;
         result_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         return result_;
     }
 
