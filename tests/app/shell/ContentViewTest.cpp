@@ -131,9 +131,6 @@ TEST(ContentViewTest, ScanMarkWithTheKeysAndApplyToTheTrash) {
             QTest::mouseClick(button, Qt::LeftButton);
     Chooser* chooser = visibleChild<Chooser>(window.view);
     ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(chooser->message(), "Choose one or more folders or drives to scan together for "
-                                  "duplicate photos and videos.");
-    EXPECT_EQ(chooser->promptButton().text(), "Scan");
     // A typed folder that is not there is refused, not left out.
     auto* typed = chooser->panel().findChild<QLineEdit*>("fileNameEdit");
     typed->setText("\"" + library.path("Bakcup") + "\"");
@@ -255,8 +252,6 @@ TEST(ContentViewTest, ManifestOpenedFromTheDriveAndKeepingPutsTheFileBack) {
     QTest::keyClick(&window.view, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
     Chooser* chooser = visibleChild<Chooser>(window.view);
     ASSERT_TRUE(chooser && chooser->kind() == Chooser::Kind::manifest);
-    EXPECT_EQ(chooser->message(), "Choose the drive you scanned, or a Quillmere manifest.");
-    EXPECT_EQ(chooser->promptButton().text(), "Open");
     chooser->panel().setDirectory(QString::fromStdString(dir.path()));
     pickEntries(chooser->panel(), {"Drive"});
     QTest::mouseClick(&chooser->promptButton(), Qt::LeftButton);
