@@ -339,8 +339,7 @@ TEST(SetAsideRunTest, WithoutATerminalOnlyYesMoves) {
     const ToolUnderTest tool;
     writeGroup(tool, "A", 1);
     const auto before = snapshot(tool.at("A"));
-    const ProcessResult refused =
-        tool.run({"A", "--move", "--quiet"}, {.inputKind = InputKind::pipe, .input = "yes\n"});
+    const ProcessResult refused = tool.run({"A", "--move", "--quiet"});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(refused.err, "error: --move needs confirmation; re-run with --yes in a "
                            "non-interactive shell\n\n" +
