@@ -35,12 +35,12 @@ std::vector<std::string> destinations(const MoveManifest& manifest) {
     return paths;
 }
 
-// A root with a kept photo and its copy in 2024/, scanned as one group.
+// A root with a kept photo and its copy in 2024/sub/, scanned as one group.
 struct Pair {
     TempDir dir;
     std::string root = fs::canonical(dir.mkdir("root")).string();
     std::string keep = dir.write("root/keep.jpg", "same");
-    std::string copy = dir.write("root/2024/copy.jpg", "same");
+    std::string copy = dir.write("root/2024/sub/copy.jpg", "same");
     std::string outside = dir.mkdir("outside");
 
     MoveOutcome move() const {
@@ -96,7 +96,8 @@ TEST(JournalTest, DecodesWhatARunLeftAndRefusesWhatItCannotHaveWritten) {
 TEST(JournalTest, ALeftoverJournalIsUndoneLikeAManifestUnlessItWasMovedElsewhere) {
     const Pair pair;
     const std::string folder = pair.root + "/" + review;
-    const std::string setAside = pair.dir.write("root/_duplicates_review/2024/copy.jpg", "same");
+    const std::string setAside =
+        pair.dir.write("root/_duplicates_review/2024/sub/copy.jpg", "same");
     fs::remove(pair.copy);
     const std::string journalText = R"({"createdAt":"2026-12-07T03:46:05Z","records":[],"root":")" +
                                     pair.root + "\"}\n" + line(pair.copy, setAside) +
@@ -127,7 +128,7 @@ TEST(JournalTest, ALeftoverJournalIsUndoneLikeAManifestUnlessItWasMovedElsewhere
 }
 
 TEST(JournalTest, NoRenamePassesThroughALink) {
-    // A link where the copy's folder would go inside the review folder, leading out or staying
+    // A link on the way to the copy's folder inside the review folder, leading out or staying
     // beneath it, and the review folder itself a link.
     const std::string folder = std::string("/") + review;
     for (const auto& [link, target] : {std::pair{folder + "/2024", std::string()},
@@ -136,7 +137,7 @@ TEST(JournalTest, NoRenamePassesThroughALink) {
         SCOPED_TRACE(link + " -> " + target);
         const Pair pair;
         const std::string into = target.empty() ? pair.outside : pair.root + folder + "/" + target;
-        fs::create_directories(into);
+        fs::create_directories(into + "/sub");
         fs::create_directories(fs::path(pair.root + link).parent_path());
         fs::create_directory_symlink(target.empty() ? pair.outside : target, pair.root + link);
         const auto outcome = pair.move();
@@ -144,14 +145,14 @@ TEST(JournalTest, NoRenamePassesThroughALink) {
         EXPECT_EQ(outcome.skipped[0].reason, "move failed: " + pair.root + link +
                                                  " is a symbolic link; nothing is moved through a "
                                                  "link");
-        EXPECT_TRUE(fs::is_empty(into));
+        EXPECT_TRUE(fs::is_empty(into + "/sub"));
         EXPECT_EQ(readFile(pair.copy), "same");
     }
     // The original folder swapped for a link between the set-aside and the undo.
     const Pair pair;
     const auto outcome = pair.move();
     ASSERT_EQ(outcome.manifestURLs.size(), 1u);
-    fs::remove(pair.root + "/2024");
+    fs::remove_all(pair.root + "/2024");
     fs::create_directory_symlink(pair.outside, pair.root + "/2024");
     const auto undone = Mover::undo(outcome.manifestURLs[0]);
     EXPECT_EQ(undone.restored, 0);
