@@ -291,7 +291,6 @@ TEST(ContentViewTest, ManifestNamedAtStartOpensAndOneThatCannotBeReadLeavesTheRe
         window.view.open(QString::fromStdString(location));
         QPointer alert = visibleChild<QMessageBox>(window.view, "errorAlert");
         ASSERT_TRUE(alert);
-        EXPECT_EQ(alert->text(), "Something went wrong");
         EXPECT_EQ(alert->informativeText().toStdString(), window.session.errorMessage());
         EXPECT_EQ(alert->informativeText().startsWith("Could not read that manifest: This file is "
                                                       "not a manifest Quillmere wrote, or it is "
@@ -318,7 +317,6 @@ TEST(ContentViewTest, StopAndEscEndAScanAndAnEmptyResultSaysSo) {
     for (const bool esc : {false, true}) {
         window.view.scan({QString::fromStdString(dir.mkdir("Solo"))});
         ASSERT_TRUE(window.shows(Screen::scanning));
-        EXPECT_EQ(stop.text(), "Stop");
         esc ? QTest::keyClick(&window.view, Qt::Key_Escape)
             : QTest::mouseClick(&stop, Qt::LeftButton);
         ASSERT_TRUE(window.shows(Screen::welcome));

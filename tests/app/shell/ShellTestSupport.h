@@ -45,10 +45,8 @@ inline QString textOf(const QWidget& in, const char* name) {
         return label->text();
     if (const auto* label = qobject_cast<const SymbolLabel*>(child))
         return label->text();
-    if (const auto* text = qobject_cast<const SelectableText*>(child))
-        return text->text();
-    const auto* button = qobject_cast<const QAbstractButton*>(child);
-    return button ? button->text() : "(no " + QString(name) + ")";
+    const auto* text = qobject_cast<const SelectableText*>(child);
+    return text ? text->text() : "(no " + QString(name) + ")";
 }
 
 /// Clicks the alert's button with this title; false when it has none.
