@@ -160,10 +160,4 @@ inline std::vector<std::string> writeLibrary(const ToolUnderTest& tool, int coun
     return {tool.at("A"), tool.at("B")};
 }
 
-/// Writes to `path` until the volume it is on has no space left.
-inline void fillVolume(const std::string& path) {
-    for (std::ofstream out(path, std::ios::binary); out << std::string(4096, 'f') << std::flush;) {
-    }
-}
-
 } // namespace quillmere::testing

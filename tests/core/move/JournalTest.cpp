@@ -10,7 +10,6 @@
 #include "scan/ScanResult.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace quillmere;
@@ -173,12 +172,7 @@ TEST(JournalTest, NoRecordFollowsOneThatCouldNotBeWritten) {
     const Folder folder = Folder::open(root).beneath(review, Folder::Missing::create);
     MoveJournal journal(folder, root, "test");
     const std::string filler = root + "/filler";
-    {
-        std::ofstream out(filler, std::ios::binary);
-        const std::string block(4096, 'f');
-        while (out.write(block.data(), block.size()) && out.flush()) {
-        }
-    }
+    quillmere::testing::fillVolume(filler);
     // Longer than the rest of the journal's first page, so that it needs a block the volume
     // no longer has.
     const MoveRecord record{root + "/" + std::string(5000, 'a'), root + "/_duplicates_review/a", 4,
