@@ -2,6 +2,7 @@
 // applying marks (the re-check, the Trash, the refusals) and reviews of an earlier set-aside's
 // manifest.
 #include "QtPrinting.h"
+#include "QtTestEnvironment.h"
 #include "TempDir.h"
 #include "model/ReviewSession.h"
 #include "model/ReviewState.h"
@@ -27,11 +28,6 @@ using State = ReviewItem::State;
 namespace fs = std::filesystem;
 
 namespace {
-
-/// Runs the event loop until `condition` holds; the minute only guards against a hang.
-bool waitUntil(const std::function<bool()>& condition) {
-    return QTest::qWaitFor(condition, 60000);
-}
 
 /// Identical files under `dir`: `keep` and each of `removes` hold `content`.
 DuplicateGroup writeGroup(const TempDir& dir, const std::string& keep,

@@ -5,6 +5,7 @@
 
 #include "MediaFixtures.h"
 #include "QtPrinting.h"
+#include "QtTestEnvironment.h"
 #include "TempDir.h"
 #include "scan/ScanResult.h"
 #include "views/Choosers.h"
@@ -19,11 +20,6 @@
 #include <functional>
 
 namespace quillmere::testing {
-
-/// Runs the event loop until `condition` holds; the minute only guards against a hang.
-inline bool waitUntil(const std::function<bool()>& condition) {
-    return QTest::qWaitFor(condition, 60000);
-}
 
 /// The visible child of `parent` of this type (and name, when given), once it is up; or null.
 template <typename T> T* visibleChild(const QWidget& parent, const QString& name = {}) {
