@@ -140,9 +140,11 @@ TEST_F(ReviewSessionTest, LoadPairsEachDuplicateAndThePlanFollowsTheMarks) {
 
 TEST_F(ReviewSessionTest, MarksAreSavedSortedAndComeBackForTheSameRootsInAnyOrder) {
     session.load(result, roots);
-    session.markAllPending(Decision::discard);
-    session.mark(dir.path("B/b.jpg"), Decision::keep);
-    session.mark(dir.path("A/a.jpg"), Decision::undecided);
+    for (const auto& [name, decision] : {std::pair{"A/a.jpg", Decision::discard},
+                                         {"A/c.mov", Decision::discard},
+                                         {"B/b.jpg", Decision::keep},
+                                         {"A/a.jpg", Decision::undecided}})
+        session.mark(dir.path(name), decision);
     // Written a moment after the last mark, off the GUI thread.
     const std::string saved = "{\n  \"" + dir.path("A/c.mov") + "\": \"discard\",\n  \"" +
                               dir.path("B/b.jpg") + "\": \"keep\"\n}";
