@@ -202,6 +202,7 @@ TEST(ScanStopTest, AStoppedScanTakesOnNoFurtherFile) {
 } // namespace
 } // namespace quillmere
 
+// The C library's readdir, interposed for this test program to take the types away on request.
 extern "C" dirent* readdir(DIR* directory) {
     static const auto next = reinterpret_cast<dirent* (*)(DIR*)>(::dlsym(RTLD_NEXT, "readdir"));
     dirent* entry = next(directory);
