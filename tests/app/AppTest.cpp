@@ -1,6 +1,7 @@
 // The app's services on real files: the command-line tool's link, and facts and pictures of media.
 #include "MediaFixtures.h"
 #include "QtPrinting.h"
+#include "QtTestEnvironment.h"
 #include "TempDir.h"
 #include "model/CommandLineTool.h"
 #include "model/FileMetadata.h"
@@ -145,7 +146,7 @@ TEST(ThumbnailLoaderTest, RequestsShareOneGenerationAndOnlySuccessesAreCached) {
     };
     const auto expect = [&](qsizetype delivered, int generations) {
         gate.release(10);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return images.size() >= delivered; }, 60000));
+        EXPECT_TRUE(waitUntil([&] { return images.size() >= delivered; }));
         EXPECT_EQ(images.size(), delivered);
         EXPECT_EQ(generated, generations);
     };

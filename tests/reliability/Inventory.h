@@ -1,9 +1,9 @@
 // The promises checked after every fault: each file is still there, unchanged, at its path or where
-// a manifest records it, and every recorded move set aside a copy of its keeper. And the faults.
+// a manifest records it, and every recorded move set aside a copy of its keeper. And the faults,
+// and the library they are met in.
 #pragma once
 
-#include "RunProcess.h"
-#include "TempDir.h"
+#include "ToolUnderTest.h"
 #include "move/Mover.h"
 
 #include <filesystem>
@@ -147,10 +147,17 @@ inline ::testing::AssertionResult endsWith(const ProcessResult& run, int exitCod
     return ::testing::AssertionFailure() << "exit " << run.exitCode << "\n" << run.out << run.err;
 }
 
-/// Writes to `path` until the volume it is on has no space left.
-inline void fillVolume(const std::string& path) {
-    for (std::ofstream out(path, std::ios::binary); out << std::string(4096, 'f') << std::flush;) {
+/// Two roots with `count` photos kept in A and a copy of each in A/Copies and in B; returns the
+/// roots.
+inline std::vector<std::string> writeLibrary(const ToolUnderTest& tool, int count) {
+    for (int index = 0; index < count; ++index) {
+        const std::string content = randomBytes(100 + std::size_t(index), std::uint32_t(index + 9));
+        const std::string name = "IMG_" + std::to_string(1000 + index);
+        for (const auto& path :
+             {"A/" + name + ".JPG", "A/Copies/" + name + " copy.JPG", "B/" + name + ".JPG"})
+            tool.work.write(path, content);
     }
+    return {tool.at("A"), tool.at("B")};
 }
 
 } // namespace quillmere::testing

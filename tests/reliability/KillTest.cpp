@@ -62,14 +62,7 @@ struct KillLibrary {
     ScanResult scanned;
 
     KillLibrary() {
-        for (int index = 0; index < contents; ++index) {
-            const std::string content =
-                randomBytes(100 + std::size_t(index % 1500), std::uint32_t(index + 1));
-            const std::string name = "IMG_" + std::to_string(1000 + index);
-            tool.work.write("A/" + name + ".JPG", content);
-            tool.work.write("A/Copies/" + name + " copy.JPG", content);
-            tool.work.write("B/" + name + ".JPG", content);
-        }
+        writeLibrary(tool, contents);
         before = Inventory::of(roots);
         scanned = DuplicateScanner(ScanConfig{roots, {}}).scan();
     }

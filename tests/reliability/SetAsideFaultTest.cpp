@@ -14,21 +14,6 @@ using namespace quillmere;
 using namespace quillmere::testing;
 namespace fs = std::filesystem;
 
-namespace {
-
-// Two roots with `count` photos kept in A and a copy of each in A/Copies and in B.
-std::vector<std::string> writeLibrary(const ToolUnderTest& tool, int count) {
-    for (int index = 0; index < count; ++index) {
-        const std::string name = "IMG_" + std::to_string(1000 + index);
-        for (const auto& path :
-             {"A/" + name + ".JPG", "A/Copies/" + name + " copy.JPG", "B/" + name + ".JPG"})
-            tool.work.write(path, randomBytes(100 + std::size_t(index), index + 9u));
-    }
-    return {tool.at("A"), tool.at("B")};
-}
-
-} // namespace
-
 // A group per case, <n>/IMG.jpg and two copies dated in the past (so that an edit shows), where
 // the keeper, the first copy or its review place changes after the scan or just before that
 // copy's rename (a write then was missed); the copies no longer safe to move stay, with why.

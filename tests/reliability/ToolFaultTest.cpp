@@ -10,31 +10,7 @@ using namespace quillmere;
 using namespace quillmere::testing;
 namespace fs = std::filesystem;
 
-namespace {
-
-// The rows of an RFC 4180 text, as a reader that ends a row at any unquoted CR or LF sees them.
-std::vector<std::vector<std::string>> csvRows(const std::string& text) {
-    std::vector<std::vector<std::string>> rows{{""}};
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"' && quoted && i + 1 < text.size() && text[i + 1] == '"')
-            rows.back().back() += text[++i];
-        else if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == ',' && !quoted)
-            rows.back().emplace_back();
-        else if ((text[i] == '\n' || text[i] == '\r') && !quoted)
-            rows.push_back({""});
-        else
-            rows.back().back() += text[i];
-    }
-    rows.pop_back(); // what follows the last line break
-    return rows;
-}
-
-} // namespace
-
-// Each name is listed exactly in the report and the CSV, set aside and put back byte for byte
+// Each name is listed exactly in the report, set aside and put back byte for byte
 // (the longest is 250 bytes, as " copy" is added); composed and decomposed "café" are copies.
 TEST(ToolFaultTest, UnusualNamesRoundTripExactly) {
     const ToolUnderTest tool;
@@ -54,14 +30,9 @@ TEST(ToolFaultTest, UnusualNamesRoundTripExactly) {
     tool.work.write("A/cafe\xcc\x81.jpg", readFile(tool.at("A/caf\xc3\xa9.jpg")));
     const auto before = Inventory::of({tool.at("A")});
     ASSERT_EQ(tool.run({"A", "--move", "--yes", "--quiet"}).exitCode, 0);
-    std::set<std::string> listed;
-    for (const auto& row : csvRows(readFile(tool.at("quillmere_report.csv"))))
-        listed.insert(row.size() == 6 ? row[5] : "a row of " + std::to_string(row.size()));
-    EXPECT_EQ(listed.size(), before.files.size() + 1); // and the header
     const std::string report = readFile(tool.at("quillmere_report.txt"));
     for (const auto& [path, content] : before.files)
-        EXPECT_TRUE(listed.contains(path) && report.find("  " + path + "\n") != std::string::npos)
-            << path;
+        EXPECT_NE(report.find("  " + path + "\n"), std::string::npos) << path;
     const auto accounting = account(before, {tool.at("A")});
     EXPECT_EQ(accounting.broken, "");
     EXPECT_EQ(accounting.records.size(), names.size() + 1);
@@ -121,7 +92,7 @@ TEST(ToolFaultTest, WhatCannotBeReadNamedOrWrittenIsLeftWhereItIs) {
     fs::permissions(tool.at("A/Free2"), fs::perms(0555)); // the undo cannot put that one back
     const std::string manifest = manifestsUnder({tool.at("A")}).at(0);
     std::ignore = ::chown(manifest.c_str(), 0, 0); // as if root had moved them: anyone may read it
-    EXPECT_TRUE(endsWith(tool.runUnprivileged({"--undo", manifest}), 1,
+    EXPECT_TRUE(endsWith(tool.startUnprivileged({"--undo", manifest})->finish(), 1,
                          "Free2/IMG_1 copy.jpg: Permission denied\n"));
     EXPECT_EQ(account(before, {tool.at("A"), tool.at("B")}).broken, "");
     // So that any user can remove the tree; rm walks the deep folders by descriptors.

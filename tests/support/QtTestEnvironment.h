@@ -1,13 +1,21 @@
 // Runs a test executable's tests in a Qt application object, headless, with a home, data folder,
 // caches and settings of its own: the user's Trash, marks and thumbnails are never touched. GIO
-// reads HOME and XDG_DATA_HOME once per process, so both are set before anything can ask.
+// reads HOME and XDG_DATA_HOME once per process, so both are set before anything can ask. And the
+// tests' wait on the event loop.
 #pragma once
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThreadPool>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace quillmere::testing {
+
+/// Runs the event loop until `condition` holds; the minute only guards against a hang.
+inline bool waitUntil(const std::function<bool()>& condition) {
+    return QTest::qWaitFor(condition, 60000);
+}
 
 /// Makes `home` the home, data folder, caches and settings of this process, headless.
 inline void useHome(const QTemporaryDir& home) {

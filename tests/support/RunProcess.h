@@ -23,9 +23,9 @@ extern char** environ;
 
 namespace quillmere::testing {
 
-/// Standard input: /dev/null, a pipe ended when the process is finished, or a pseudo-terminal
-/// without echo, where "\x04" (Ctrl-D) at the start of a line ends the input.
-enum class InputKind { none, pipe, terminal };
+/// Standard input: /dev/null, or a pseudo-terminal without echo, where "\x04" (Ctrl-D) at the start
+/// of a line ends the input.
+enum class InputKind { none, terminal };
 
 struct ProcessOptions {
     /// Variables set on top of this process's environment.
@@ -33,13 +33,10 @@ struct ProcessOptions {
     /// Working folder of the child; empty keeps this process's.
     std::string workingFolder{};
     InputKind inputKind = InputKind::none;
-    /// What runProcess sends on standard input; an InteractiveProcess is sent answers with send().
-    std::string input{};
 };
 
 struct ProcessResult {
     int exitCode = -1; ///< -1 when the child was ended by a signal
-    int signal = 0;    ///< the signal that ended the child, or 0
     std::string out, err;
 };
 
@@ -61,17 +58,14 @@ class InteractiveProcess {
             envp.push_back(name + "=" + value);
         std::vector<char*> argvPointers = pointers(argv), envpPointers = pointers(envp);
 
-        int outPipe[2], errPipe[2], inPipe[2] = {-1, -1};
-        if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0 ||
-            (options.inputKind == InputKind::pipe && ::pipe2(inPipe, O_CLOEXEC) != 0))
+        int outPipe[2], errPipe[2];
+        if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
             fail("pipe");
-        int childInput = inPipe[0];
-        input_ = inPipe[1];
-        if (options.inputKind == InputKind::none)
-            childInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        inputIsTerminal_ = options.inputKind == InputKind::terminal;
-        if (inputIsTerminal_)
+        int childInput = -1;
+        if (options.inputKind == InputKind::terminal)
             std::tie(input_, childInput) = openTerminal();
+        else
+            childInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 
         pid_ = ::fork();
         if (pid_ < 0)
@@ -136,11 +130,9 @@ class InteractiveProcess {
     /// Stops reading the stream, as a reader that goes away does.
     void close(Stream stream) { release(stream == Stream::out ? out_ : err_); }
 
-    /// Ends piped input, reads both streams to their end and waits for the child. A terminal
-    /// stays open until the child has ended: hanging it up may discard an unread answer.
+    /// Reads both streams to their end and waits for the child. The terminal stays open until the
+    /// child has ended: hanging it up may discard an unread answer.
     ProcessResult finish() {
-        if (!inputIsTerminal_)
-            release(input_);
         while (readSome(Stream::out, -1, true) || readSome(Stream::err, -1, true)) {
         }
         int status = 0;
@@ -148,7 +140,6 @@ class InteractiveProcess {
         }
         reaped_ = true;
         result_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         return result_;
     }
 
@@ -221,19 +212,15 @@ class InteractiveProcess {
     int fd(Stream stream) const { return stream == Stream::out ? out_ : err_; }
 
     pid_t pid_ = -1;
-    bool reaped_ = false, inputIsTerminal_ = false;
+    bool reaped_ = false;
     int input_ = -1, out_ = -1, err_ = -1;
     ProcessResult result_;
 };
 
-/// Runs `program` (a path, or a name looked up on PATH) with `args`, sends `options.input` (it is
-/// small: it is written before any output is read) and waits for it to end.
+/// Runs `program` (a path, or a name looked up on PATH) with `args` and waits for it to end.
 inline ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                                 const ProcessOptions& options = {}) {
-    InteractiveProcess process(program, args, options);
-    if (options.inputKind != InputKind::none)
-        process.send(options.input);
-    return process.finish();
+    return InteractiveProcess(program, args, options).finish();
 }
 
 } // namespace quillmere::testing

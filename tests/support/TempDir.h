@@ -63,6 +63,12 @@ inline std::string randomBytes(std::size_t size, std::uint32_t seed) {
     return bytes;
 }
 
+/// Writes to `path` until the volume it is on has no space left.
+inline void fillVolume(const std::string& path) {
+    for (std::ofstream out(path, std::ios::binary); out << std::string(4096, 'f') << std::flush;) {
+    }
+}
+
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

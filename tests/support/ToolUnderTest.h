@@ -37,17 +37,15 @@ struct ToolUnderTest {
         return std::nullopt;
     }
 
-    /// run and start as an unprivileged user: nobody when this process is root, else this user.
-    /// The working folder is opened to everyone so that the tool can write its reports there.
-    ProcessResult runUnprivileged(const std::vector<std::string>& args,
-                                  ProcessOptions options = {}) const {
-        const auto command = unprivileged(args);
-        return runProcess(command.front(), {command.begin() + 1, command.end()},
-                          prepared(std::move(options)));
-    }
+    /// start as an unprivileged user: nobody when this process is root, else this user. The
+    /// working folder is opened to everyone so that the tool can write its reports there.
     std::unique_ptr<InteractiveProcess> startUnprivileged(const std::vector<std::string>& args,
                                                           ProcessOptions options = {}) const {
-        const auto command = unprivileged(args);
+        std::filesystem::permissions(work.path(), std::filesystem::perms::all);
+        std::vector<std::string> command{program()};
+        if (::geteuid() == 0)
+            command = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", program()};
+        command.insert(command.end(), args.begin(), args.end());
         return std::make_unique<InteractiveProcess>(command.front(),
                                                     std::vector(command.begin() + 1, command.end()),
                                                     prepared(std::move(options)));
@@ -61,16 +59,6 @@ struct ToolUnderTest {
         if (!cli)
             throw std::runtime_error("QUILLMERE_CLI is not set");
         return cli;
-    }
-
-    // The command line that runs the tool with `args` unprivileged, program first.
-    std::vector<std::string> unprivileged(const std::vector<std::string>& args) const {
-        std::filesystem::permissions(work.path(), std::filesystem::perms::all);
-        std::vector<std::string> command{program()};
-        if (::geteuid() == 0)
-            command = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", program()};
-        command.insert(command.end(), args.begin(), args.end());
-        return command;
     }
 
     ProcessOptions prepared(ProcessOptions options) const {

@@ -131,9 +131,6 @@ TEST(ContentViewTest, ScanMarkWithTheKeysAndApplyToTheTrash) {
             QTest::mouseClick(button, Qt::LeftButton);
     Chooser* chooser = visibleChild<Chooser>(window.view);
     ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(chooser->message(), "Choose one or more folders or drives to scan together for "
-                                  "duplicate photos and videos.");
-    EXPECT_EQ(chooser->promptButton().text(), "Scan");
     // A typed folder that is not there is refused, not left out.
     auto* typed = chooser->panel().findChild<QLineEdit*>("fileNameEdit");
     typed->setText("\"" + library.path("Bakcup") + "\"");
@@ -255,8 +252,6 @@ TEST(ContentViewTest, ManifestOpenedFromTheDriveAndKeepingPutsTheFileBack) {
     QTest::keyClick(&window.view, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
     Chooser* chooser = visibleChild<Chooser>(window.view);
     ASSERT_TRUE(chooser && chooser->kind() == Chooser::Kind::manifest);
-    EXPECT_EQ(chooser->message(), "Choose the drive you scanned, or a Quillmere manifest.");
-    EXPECT_EQ(chooser->promptButton().text(), "Open");
     chooser->panel().setDirectory(QString::fromStdString(dir.path()));
     pickEntries(chooser->panel(), {"Drive"});
     QTest::mouseClick(&chooser->promptButton(), Qt::LeftButton);
@@ -296,7 +291,6 @@ TEST(ContentViewTest, ManifestNamedAtStartOpensAndOneThatCannotBeReadLeavesTheRe
         window.view.open(QString::fromStdString(location));
         QPointer alert = visibleChild<QMessageBox>(window.view, "errorAlert");
         ASSERT_TRUE(alert);
-        EXPECT_EQ(alert->text(), "Something went wrong");
         EXPECT_EQ(alert->informativeText().toStdString(), window.session.errorMessage());
         EXPECT_EQ(alert->informativeText().startsWith("Could not read that manifest: This file is "
                                                       "not a manifest Quillmere wrote, or it is "
@@ -323,7 +317,6 @@ TEST(ContentViewTest, StopAndEscEndAScanAndAnEmptyResultSaysSo) {
     for (const bool esc : {false, true}) {
         window.view.scan({QString::fromStdString(dir.mkdir("Solo"))});
         ASSERT_TRUE(window.shows(Screen::scanning));
-        EXPECT_EQ(stop.text(), "Stop");
         esc ? QTest::keyClick(&window.view, Qt::Key_Escape)
             : QTest::mouseClick(&stop, Qt::LeftButton);
         ASSERT_TRUE(window.shows(Screen::welcome));

@@ -11,12 +11,10 @@ namespace quillmere {
 namespace {
 
 using namespace ReviewTexts;
-using Filter = ReviewSession::Filter;
 using MediaFilter = ReviewSession::MediaFilter;
 
 TEST(ReviewTextsTest, CountedTexts) {
     const std::pair<QString, QString> rows[] = {
-        {filterChoice(Filter::pending, 12), "To review  (12)"},
         {mediaChoice(MediaFilter::videos, 20000), "Videos  (20000)"},
         {applyButtonTitle(1, 0), "Remove 1 file…"},
         {applyButtonTitle(3, 5), "Remove 3 files…"},
@@ -27,8 +25,6 @@ TEST(ReviewTextsTest, CountedTexts) {
         {tookSummary(4.24), "Took 4.2s. Nothing was changed."},
         {allDealtWith(12), "All 12 duplicates from this scan have been dealt with."},
         {toReview(3), "3 to review"},
-        {toDelete(2), "2 to delete"},
-        {toKeep(1), "1 to keep"},
         {reclaimable(1536), "1.5 KB reclaimable"},
     };
     for (const auto& [actual, expected] : rows)

@@ -5,6 +5,7 @@
 
 #include "MediaFixtures.h"
 #include "QtPrinting.h"
+#include "QtTestEnvironment.h"
 #include "TempDir.h"
 #include "scan/ScanResult.h"
 #include "views/Choosers.h"
@@ -19,11 +20,6 @@
 #include <functional>
 
 namespace quillmere::testing {
-
-/// Runs the event loop until `condition` holds; the minute only guards against a hang.
-inline bool waitUntil(const std::function<bool()>& condition) {
-    return QTest::qWaitFor(condition, 60000);
-}
 
 /// The visible child of `parent` of this type (and name, when given), once it is up; or null.
 template <typename T> T* visibleChild(const QWidget& parent, const QString& name = {}) {
@@ -45,10 +41,8 @@ inline QString textOf(const QWidget& in, const char* name) {
         return label->text();
     if (const auto* label = qobject_cast<const SymbolLabel*>(child))
         return label->text();
-    if (const auto* text = qobject_cast<const SelectableText*>(child))
-        return text->text();
-    const auto* button = qobject_cast<const QAbstractButton*>(child);
-    return button ? button->text() : "(no " + QString(name) + ")";
+    const auto* text = qobject_cast<const SelectableText*>(child);
+    return text ? text->text() : "(no " + QString(name) + ")";
 }
 
 /// Clicks the alert's button with this title; false when it has none.

@@ -50,23 +50,10 @@ class ComparisonViewTest : public ::testing::Test {
 } // namespace
 
 TEST_F(ComparisonViewTest, ShowsAndMarksThePairWithoutTouchingTheDisk) {
-    const std::pair<const char*, QString> texts[] = {
-        {"name", "keep0.jpg"},
-        {"size", QString::fromStdString(ReportWriter::humanSize(13))},
-        {"verified", "Verified identical"},
-        {"keepButton", "Keep both  (K)"},
-        {"discardButton", "Mark for removal  (D)"},
-        {"decisionLabel", "Not yet marked"},
-    };
-    for (const auto& [name, expected] : texts)
-        EXPECT_EQ(text(name), expected) << name;
-    EXPECT_EQ(button("keepButton").toolTip(), "Leave this file exactly where it is");
-    EXPECT_EQ(button("discardButton").toolTip(),
-              "Mark this copy to go to the Trash when you apply");
+    EXPECT_EQ(text("name"), "keep0.jpg");
+    EXPECT_EQ(text("size").toStdString(), ReportWriter::humanSize(13));
     EXPECT_EQ(view.leftPane()->url().toStdString(), item(0).keepURL);
     EXPECT_EQ(view.rightPane()->url().toStdString(), item(0).candidateURL);
-    EXPECT_EQ(textOf(*view.leftPane(), "roleCaption"), "Keeping this one");
-    EXPECT_EQ(textOf(*view.rightPane(), "roleCaption"), "Duplicate");
     const std::pair<Decision, QString> marks[] = {
         {Decision::discard, "Marked for removal — press K to change your mind"},
         {Decision::keep, "Marked keep — this file stays where it is"},
@@ -115,9 +102,6 @@ TEST_F(ComparisonViewTest, FailedPairSaysWhyKeepsTheSealOnlyIfStillIdenticalAndC
     // The side whose file is gone says so, and still names it.
     session.setSelection(item(1).id);
     ASSERT_TRUE(waitUntil([&] { return view.leftPane()->findChild<QWidget*>("fileNotFound"); }));
-    EXPECT_EQ(textOf(*view.leftPane(), "title"), "File not found");
-    EXPECT_EQ(textOf(*view.leftPane(), "description"),
-              "It may have been moved or deleted outside Quillmere.");
     EXPECT_EQ(textOf(*view.leftPane(), "path").toStdString(), item(1).keepURL);
     EXPECT_FALSE(view.rightPane()->findChild<QWidget*>("fileNotFound"));
 }

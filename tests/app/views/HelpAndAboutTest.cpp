@@ -1,5 +1,5 @@
-// The help and about windows: inline emphasis rendered, the sections, paragraphs and the key table
-// in order; the about texts in order with the version line and its fallbacks.
+// The help and about windows: inline emphasis rendered, every paragraph without a marker left; the
+// about window's version line and its fallbacks.
 #include "QtPrinting.h"
 #include "views/AboutView.h"
 #include "views/HelpView.h"
@@ -22,7 +22,7 @@ QStringList labelTexts(const QWidget& view, const QString& name = {}) {
 
 } // namespace
 
-TEST(HelpViewTest, InlineMarkdownBecomesEmphasisAndCode) {
+TEST(HelpViewTest, InlineMarkdownBecomesEmphasisAndCodeAndNoParagraphShowsAMarker) {
     const std::pair<QString, QString> rows[] = {
         {"Choose **Scan Folders…** now", "Choose <b>Scan Folders…</b> now"},
         {"with `--move`, and `--undo`.", "with <code>--move</code>, and <code>--undo</code>."},
@@ -34,41 +34,22 @@ TEST(HelpViewTest, InlineMarkdownBecomesEmphasisAndCode) {
     };
     for (const auto& [markdown, html] : rows)
         EXPECT_EQ(HelpView::inlineMarkdownToHtml(markdown), html);
-}
-
-TEST(HelpViewTest, SectionsParagraphsKeysAndCommandInOrder) {
     HelpView view;
-    EXPECT_EQ(
-        labelTexts(view, "sectionTitle"),
-        QStringList({"Scanning", "How matches are found", "Finding similar photos",
-                     "Reviewing pairs", "What happens when you apply",
-                     "Photo libraries are left alone", "Your progress is saved", "Command line"}));
-    // Every paragraph is rendered, none shows a marker.
-    for (const auto* label : view.findChildren<QLabel*>("helpText"))
-        EXPECT_FALSE(label->text().contains(QRegularExpression("[*`]")))
-            << label->text().toStdString();
-    EXPECT_EQ(labelTexts(*view.findChild<QWidget*>("shortcutTable")),
-              QStringList({"D", "Mark the duplicate for removal", "K",
-                           "Keep both, leave them where they are", "U",
-                           "Clear the mark on this pair", "↓", "Next pair", "↑", "Previous pair"}));
-    EXPECT_EQ(labelTexts(view, "codeBlock"),
-              QStringList{"quillmere ~/Pictures \"/media/$USER/Extreme Pro\""});
+    EXPECT_FALSE(labelTexts(view, "helpText").isEmpty());
+    for (const auto& text : labelTexts(view, "helpText"))
+        EXPECT_FALSE(text.contains(QRegularExpression("[*`]"))) << text.toStdString();
 }
 
-TEST(AboutViewTest, TextsInOrderWithTheVersionLine) {
+TEST(AboutViewTest, VersionLineAndItsFallbacks) {
     const std::pair<Info::Bundle, QString> versions[] = {
         {{}, "Version dev (—)"},
         {{"1.4", "212", std::nullopt}, "Version 1.4 (212)"},
         {{"2.0", std::nullopt, std::nullopt}, "Version 2.0 (—)"},
     };
     for (const auto& [bundle, version] : versions) {
-        AboutView view(bundle);
-        EXPECT_EQ(labelTexts(view),
-                  QStringList({"Quillmere", version,
-                               "Finds duplicate photos and videos across any folders or drives "
-                               "you choose, and shows you each pair side by side before anything "
-                               "moves.",
-                               "Every match is compared byte for byte", Info::copyright(bundle)}));
+        const QStringList texts = labelTexts(AboutView(bundle));
+        EXPECT_TRUE(texts.contains(version) && texts.contains(Info::copyright(bundle)))
+            << version.toStdString();
     }
     EXPECT_TRUE(labelTexts(AboutView()).contains(AboutView::versionText(Info::bundle())));
 }

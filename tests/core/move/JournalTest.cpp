@@ -10,7 +10,6 @@
 #include "scan/ScanResult.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace quillmere;
@@ -35,12 +34,12 @@ std::vector<std::string> destinations(const MoveManifest& manifest) {
     return paths;
 }
 
-// A root with a kept photo and its copy in 2024/, scanned as one group.
+// A root with a kept photo and its copy in 2024/sub/, scanned as one group.
 struct Pair {
     TempDir dir;
     std::string root = fs::canonical(dir.mkdir("root")).string();
     std::string keep = dir.write("root/keep.jpg", "same");
-    std::string copy = dir.write("root/2024/copy.jpg", "same");
+    std::string copy = dir.write("root/2024/sub/copy.jpg", "same");
     std::string outside = dir.mkdir("outside");
 
     MoveOutcome move() const {
@@ -96,7 +95,8 @@ TEST(JournalTest, DecodesWhatARunLeftAndRefusesWhatItCannotHaveWritten) {
 TEST(JournalTest, ALeftoverJournalIsUndoneLikeAManifestUnlessItWasMovedElsewhere) {
     const Pair pair;
     const std::string folder = pair.root + "/" + review;
-    const std::string setAside = pair.dir.write("root/_duplicates_review/2024/copy.jpg", "same");
+    const std::string setAside =
+        pair.dir.write("root/_duplicates_review/2024/sub/copy.jpg", "same");
     fs::remove(pair.copy);
     const std::string journalText = R"({"createdAt":"2026-12-07T03:46:05Z","records":[],"root":")" +
                                     pair.root + "\"}\n" + line(pair.copy, setAside) +
@@ -127,44 +127,39 @@ TEST(JournalTest, ALeftoverJournalIsUndoneLikeAManifestUnlessItWasMovedElsewhere
 }
 
 TEST(JournalTest, NoRenamePassesThroughALink) {
-    const std::string why = "is a symbolic link; nothing is moved through a link";
-    {
-        // A link planted inside the review folder, where the copy's folder would go.
+    // A link on the way to the copy's folder inside the review folder, leading out or staying
+    // beneath it, and the review folder itself a link.
+    const std::string folder = std::string("/") + review;
+    for (const auto& [link, target] : {std::pair{folder + "/2024", std::string()},
+                                       {folder + "/2024", std::string("elsewhere")},
+                                       {folder, std::string()}}) {
+        SCOPED_TRACE(link + " -> " + target);
         const Pair pair;
-        fs::create_directory(pair.root + "/" + review);
-        fs::create_directory_symlink(pair.outside, pair.root + "/" + review + "/2024");
+        const std::string into = target.empty() ? pair.outside : pair.root + folder + "/" + target;
+        fs::create_directories(into + "/sub");
+        fs::create_directories(fs::path(pair.root + link).parent_path());
+        fs::create_directory_symlink(target.empty() ? pair.outside : target, pair.root + link);
         const auto outcome = pair.move();
         ASSERT_EQ(outcome.skipped.size(), 1u);
-        EXPECT_EQ(outcome.skipped[0].reason,
-                  "move failed: " + pair.root + "/" + review + "/2024 " + why);
-        EXPECT_TRUE(fs::is_empty(pair.outside));
+        EXPECT_EQ(outcome.skipped[0].reason, "move failed: " + pair.root + link +
+                                                 " is a symbolic link; nothing is moved through a "
+                                                 "link");
+        EXPECT_TRUE(fs::is_empty(into + "/sub"));
         EXPECT_EQ(readFile(pair.copy), "same");
     }
-    {
-        // The review folder itself a link.
-        const Pair pair;
-        fs::create_directory_symlink(pair.outside, pair.root + "/" + review);
-        const auto outcome = pair.move();
-        ASSERT_EQ(outcome.skipped.size(), 1u);
-        EXPECT_EQ(outcome.skipped[0].reason,
-                  "move failed: " + pair.root + "/" + review + " " + why);
-        EXPECT_TRUE(fs::is_empty(pair.outside));
-    }
-    {
-        // The original folder swapped for a link between the set-aside and the undo.
-        const Pair pair;
-        const auto outcome = pair.move();
-        ASSERT_EQ(outcome.manifestURLs.size(), 1u);
-        fs::remove(pair.root + "/2024");
-        fs::create_directory_symlink(pair.outside, pair.root + "/2024");
-        const auto undone = Mover::undo(outcome.manifestURLs[0]);
-        EXPECT_EQ(undone.restored, 0);
-        ASSERT_EQ(undone.skipped.size(), 1u);
-        EXPECT_EQ(undone.skipped[0].reason,
-                  "refused: a symbolic link is on the way to the original path");
-        EXPECT_TRUE(fs::is_empty(pair.outside));
-        EXPECT_EQ(readFile(outcome.moved[0].to), "same");
-    }
+    // The original folder swapped for a link between the set-aside and the undo.
+    const Pair pair;
+    const auto outcome = pair.move();
+    ASSERT_EQ(outcome.manifestURLs.size(), 1u);
+    fs::remove_all(pair.root + "/2024");
+    fs::create_directory_symlink(pair.outside, pair.root + "/2024");
+    const auto undone = Mover::undo(outcome.manifestURLs[0]);
+    EXPECT_EQ(undone.restored, 0);
+    ASSERT_EQ(undone.skipped.size(), 1u);
+    EXPECT_EQ(undone.skipped[0].reason,
+              "refused: a symbolic link is on the way to the original path");
+    EXPECT_TRUE(fs::is_empty(pair.outside));
+    EXPECT_EQ(readFile(outcome.moved[0].to), "same");
 }
 
 // A record that could not be written may have left part of a line; nothing may follow it.
@@ -177,12 +172,7 @@ TEST(JournalTest, NoRecordFollowsOneThatCouldNotBeWritten) {
     const Folder folder = Folder::open(root).beneath(review, Folder::Missing::create);
     MoveJournal journal(folder, root, "test");
     const std::string filler = root + "/filler";
-    {
-        std::ofstream out(filler, std::ios::binary);
-        const std::string block(4096, 'f');
-        while (out.write(block.data(), block.size()) && out.flush()) {
-        }
-    }
+    quillmere::testing::fillVolume(filler);
     // Longer than the rest of the journal's first page, so that it needs a block the volume
     // no longer has.
     const MoveRecord record{root + "/" + std::string(5000, 'a'), root + "/_duplicates_review/a", 4,

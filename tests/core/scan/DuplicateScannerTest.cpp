@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <dirent.h>
+#include <dlfcn.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -16,6 +18,10 @@ namespace {
 
 using testing::randomBytes;
 using testing::TempDir;
+
+// While set, readdir reports no entry types, as some network and FUSE file systems do, so that
+// the walk must ask for each entry's type itself.
+std::atomic<bool> entryTypesUnknown = false;
 
 ScanResult scanOf(std::vector<std::string> roots, ScanProgress progress = {}) {
     return DuplicateScanner(ScanConfig{std::move(roots), {}}, std::move(progress)).scan();
@@ -82,9 +88,12 @@ TEST(MediaEnumerationTest, ListsNonEmptyMediaAndNeverFollowsLinksOrEntersPassedO
     std::filesystem::create_symlink(dir.path("tree"), dir.path("rootlink"));
 
     // A root given as a link is walked; a missing root adds nothing.
-    for (const std::string root : {"tree", "rootlink"}) {
+    for (const auto& [root, typesUnknown] :
+         {std::pair{std::string("tree"), false}, {"tree", true}, {"rootlink", false}}) {
+        entryTypesUnknown = typesUnknown;
         auto files =
             DuplicateScanner(ScanConfig{{dir.path(root), dir.path("none")}, {}}).enumerateMedia();
+        entryTypesUnknown = false;
         std::sort(files.begin(), files.end(), [](auto& a, auto& b) { return a.path < b.path; });
         const auto in = [&](const char* name) { return dir.path(root + "/" + name); };
         EXPECT_EQ(files, (std::vector<MediaFile>{{in(".hidden.jpg"), 4, MediaKind::photo},
@@ -192,3 +201,12 @@ TEST(ScanStopTest, AStoppedScanTakesOnNoFurtherFile) {
 
 } // namespace
 } // namespace quillmere
+
+// The C library's readdir, interposed for this test program to take the types away on request.
+extern "C" dirent* readdir(DIR* directory) {
+    static const auto next = reinterpret_cast<dirent* (*)(DIR*)>(::dlsym(RTLD_NEXT, "readdir"));
+    dirent* entry = next(directory);
+    if (entry && quillmere::entryTypesUnknown)
+        entry->d_type = DT_UNKNOWN;
+    return entry;
+}
