@@ -2,9 +2,8 @@
 // with its kept copy during this apply, off the GUI thread and one pair at a time; a similar photo,
 // which differs from its kept copy by definition, is instead checked to be, like the kept copy,
 // the very file the scan saw. Only when all checks are done are the verified files handed to the
-// Trash, together. Keep marks then
-// leave files alone or put set-aside files back. Nothing is ever deleted: a duplicate that cannot
-// go to the Trash stays where it is, and its pair records why.
+// Trash, together. Keep marks then leave files alone or put set-aside files back. Nothing is ever
+// deleted: a duplicate that cannot go to the Trash stays where it is, and its pair records why.
 #include "fs/FileSystem.h"
 #include "model/ApplyFailure.h"
 #include "model/ReviewSession.h"
