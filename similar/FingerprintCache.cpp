@@ -44,10 +44,9 @@ template <typename Value> Value take(std::string_view bytes, std::size_t& offset
 
 } // namespace
 
-std::size_t FingerprintCache::StampHash::operator()(const FileStamp& stamp) const {
-    std::uint64_t hash = stamp.inode * 0x9e3779b97f4a7c15ull;
-    hash ^= stamp.device + (hash << 6) + (hash >> 2);
-    hash ^= static_cast<std::uint64_t>(stamp.modified) + (hash << 6) + (hash >> 2);
+std::size_t FingerprintCache::IdentityHash::operator()(const FileIdentity& identity) const {
+    std::uint64_t hash = identity.second * 0x9e3779b97f4a7c15ull;
+    hash ^= identity.first + (hash << 6) + (hash >> 2);
     return static_cast<std::size_t>(hash);
 }
 
@@ -108,7 +107,7 @@ FingerprintCache FingerprintCache::load(const std::string& path) {
         takeValues(picture.fingerprint.pixels);
         if (picture.width < 1 || picture.height < 1)
             return {};
-        cache.entries_.insert_or_assign(stamp, picture);
+        cache.insert(stamp, picture);
     }
     std::uint64_t stored = 0;
     if (std::fread(&stored, 1, sizeof stored, file.get()) != sizeof stored || stored != hash)
@@ -123,7 +122,8 @@ void FingerprintCache::save(const std::string& path) const {
     put(out, fingerprintVersion);
     put(out, static_cast<std::uint32_t>(recordSize));
     put(out, static_cast<std::uint64_t>(entries_.size()));
-    for (const auto& [stamp, picture] : entries_) {
+    for (const auto& [identity, entry] : entries_) {
+        const auto& [stamp, picture] = entry;
         put(out, stamp.device);
         put(out, stamp.inode);
         put(out, stamp.size);
@@ -141,12 +141,13 @@ void FingerprintCache::save(const std::string& path) const {
 }
 
 const Picture* FingerprintCache::find(const FileStamp& stamp) const {
-    const auto found = entries_.find(stamp);
-    return found == entries_.end() ? nullptr : &found->second;
+    const auto found = entries_.find({stamp.device, stamp.inode});
+    return found == entries_.end() || found->second.stamp != stamp ? nullptr
+                                                                   : &found->second.picture;
 }
 
 void FingerprintCache::insert(const FileStamp& stamp, const Picture& picture) {
-    entries_.insert_or_assign(stamp, picture);
+    entries_.insert_or_assign({stamp.device, stamp.inode}, Entry{stamp, picture});
 }
 
 } // namespace quillmere::similar

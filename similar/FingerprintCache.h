@@ -1,6 +1,7 @@
 // Fingerprints remembered between runs, in one file per user: $XDG_CACHE_HOME/Quillmere (or
 // ~/.cache/Quillmere). An entry is used only while the file's device, inode, size and modification
-// time (to the nanosecond) are those it was made for.
+// time (to the nanosecond) are those it was made for. An inode holds one file at a time, so a
+// file's new version replaces the entry of its old one instead of piling up beside it.
 #pragma once
 
 #include "Fingerprint.h"
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace quillmere::similar {
 
@@ -34,17 +36,24 @@ class FingerprintCache {
     /// Writes every entry atomically, creating the folder. Throws Error with the reason.
     void save(const std::string& path) const;
 
-    /// The picture made for this version of the file, or null. Valid until the cache is destroyed:
-    /// inserting moves no entry.
+    /// The picture made for this version of the file, or null. Valid until the cache is destroyed
+    /// or another version of the same file is inserted: inserting moves no entry.
     const Picture* find(const FileStamp& stamp) const;
+    /// Replaces the entry of any other version of the same file (device and inode).
     void insert(const FileStamp& stamp, const Picture& picture);
     std::size_t size() const { return entries_.size(); }
 
   private:
-    struct StampHash {
-        std::size_t operator()(const FileStamp& stamp) const;
+    struct Entry {
+        FileStamp stamp;
+        Picture picture;
     };
-    std::unordered_map<FileStamp, Picture, StampHash> entries_;
+    /// Device and inode.
+    using FileIdentity = std::pair<std::uint64_t, std::uint64_t>;
+    struct IdentityHash {
+        std::size_t operator()(const FileIdentity& identity) const;
+    };
+    std::unordered_map<FileIdentity, Entry, IdentityHash> entries_;
 };
 
 } // namespace quillmere::similar

@@ -234,6 +234,7 @@ TEST(SimilarScannerTest, ListsEachContentOnceAndDecodesOnlyWhatTheCacheCannotVou
     const auto small = dir.path("A/small.jpg");
     fs::last_write_time(small, fs::last_write_time(small) + std::chrono::nanoseconds(1));
     EXPECT_EQ(scan().fromCache, 3);
+    EXPECT_EQ(FingerprintCache::load(cache).size(), 4u) << "the older version's entry is gone";
 
     // One damaged byte and the whole cache is distrusted.
     std::string bytes = readFile(cache);
