@@ -111,8 +111,7 @@ bool luminanceOf(VipsImage* thumbnail, std::array<double, square * square>& out)
     // Computed on the calling thread: writing the image out would hand every strip of the
     // decode to a libvips worker thread and back, which costs more than the work on a 32 × 32
     // square once the scan already keeps every core busy.
-    const std::unique_ptr<VipsRegion, void (*)(gpointer)> region(vips_region_new(current.get()),
-                                                                 &g_object_unref);
+    const std::unique_ptr<VipsRegion, Libvips::Unref> region(vips_region_new(current.get()));
     VipsRect whole{0, 0, square, square};
     if (!region || vips_region_prepare(region.get(), &whole) != 0)
         return false;

@@ -165,37 +165,38 @@ ReviewSession::Pairs::Pairs(std::vector<ReviewItem> all) {
         }
 }
 
+namespace {
+
+// A pair of a finished scan: pending, unless its file has gone since.
+ReviewItem scannedPair(const std::string& keep, const std::string& path, std::int64_t size,
+                       ReviewItem::Origin origin) {
+    ReviewItem item;
+    item.id = path;
+    item.keepURL = keep;
+    item.candidateURL = path;
+    item.sizeBytes = size;
+    item.origin = std::move(origin);
+    item.state =
+        FileSystem::existsNoFollow(path) ? ReviewItem::State::pending : ReviewItem::State::gone;
+    return item;
+}
+
+} // namespace
+
 ReviewSession::Pairs ReviewSession::Pairs::of(const ScanResult& result) {
     std::vector<ReviewItem> items;
     for (const auto& group : result.groups)
-        for (const auto& path : group.remove) {
-            ReviewItem item;
-            item.id = path;
-            item.keepURL = group.keep;
-            item.candidateURL = path;
-            item.sizeBytes = group.size;
-            item.origin = ReviewItem::InPlace{};
-            item.state = FileSystem::existsNoFollow(path) ? ReviewItem::State::pending
-                                                          : ReviewItem::State::gone;
-            items.push_back(std::move(item));
-        }
+        for (const auto& path : group.remove)
+            items.push_back(scannedPair(group.keep, path, group.size, ReviewItem::InPlace{}));
     return Pairs(std::move(items));
 }
 
 ReviewSession::Pairs ReviewSession::Pairs::of(const similar::SimilarResult& result) {
     std::vector<ReviewItem> items;
     for (const auto& group : result.groups)
-        for (const auto& photo : group.similar) {
-            ReviewItem item;
-            item.id = photo.path;
-            item.keepURL = group.keep.path;
-            item.candidateURL = photo.path;
-            item.sizeBytes = photo.size;
-            item.origin = ReviewItem::Similar{group.keep.stamp, photo.stamp};
-            item.state = FileSystem::existsNoFollow(photo.path) ? ReviewItem::State::pending
-                                                                : ReviewItem::State::gone;
-            items.push_back(std::move(item));
-        }
+        for (const auto& photo : group.similar)
+            items.push_back(scannedPair(group.keep.path, photo.path, photo.size,
+                                        ReviewItem::Similar{group.keep.stamp, photo.stamp}));
     return Pairs(std::move(items));
 }
 
